@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that building, running and testing Tavimo needs.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libqt6svg6 libgl-dev
+    libx11-dev libxtst-dev
+    # icon and packages
+    icnsutils dpkg-dev file desktop-file-utils
+    # a real X server, monitors, input injection and screenshots for the tests and the demo
+    xvfb xauth x11-xserver-utils x11-utils xdotool x11-apps imagemagick
+    # the stand-in login manager of the tests
+    dbus dbus-daemon
+    fonts-dejavu-core
+)
+
+sudo=
+if [ "$(id -u)" != 0 ]; then
+    sudo=sudo
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+        missing+=("$package")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null
+fi

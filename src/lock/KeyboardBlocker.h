@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/KeyboardAccess.h"
+
+#include <memory>
+
+// Locks the keyboard: while active, a tap over the whole session deletes every key
+// press, key release, modifier change and special key before any program sees it.
+class KeyboardBlocker {
+public:
+    // Key down, key up, modifier flags changed, system-defined (special keys).
+    static constexpr platform::EventMask kEventMask = 0x5C00;
+
+    KeyboardBlocker();
+    // Gives the keyboard back if it is still locked: a blocker never leaves a lock behind.
+    ~KeyboardBlocker();
+    KeyboardBlocker(const KeyboardBlocker&) = delete;
+    KeyboardBlocker& operator=(const KeyboardBlocker&) = delete;
+
+    // True only when this very call asked the system to prompt for keyboard access.
+    bool requestPermissionIfNeeded();
+    // True when the tap is active after the call; a failed start changes nothing.
+    bool start();
+    void stop();
+    bool isActive() const { return m_isActive; }
+
+    // Read-only views of the private state, for tests and diagnostics.
+    bool hasEventTap() const { return m_eventTap != nullptr; }
+    bool hasRunLoopSource() const { return m_runLoopSource != nullptr; }
+    bool didRequestPermission() const { return m_didRequestPermission; }
+
+    // The tap callback; context is the blocker. Allocates nothing.
+    static platform::TapEvent* tapCallback(platform::TapProxy* proxy, platform::EventType type,
+                                           platform::TapEvent* event, void* context);
+
+private:
+    std::unique_ptr<platform::EventTap> m_eventTap;
+    std::unique_ptr<platform::RunLoopSource> m_runLoopSource;
+    bool m_didRequestPermission = false;
+    bool m_isActive = false;
+};

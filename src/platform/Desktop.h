@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+class QWindow;
+
+// What the windows need of the desktop beyond Qt itself.
+namespace platform {
+
+struct SystemVersion {
+    enum class Os { Linux, MacOS, Other };
+    Os os = Os::Other;
+    int major = 0;
+    int minor = 0;
+    int patch = 0;
+
+    bool isMacOSAtLeast(int wantMajor, int wantMinor, int wantPatch) const
+    {
+        if (os != Os::MacOS)
+            return false;
+        if (major != wantMajor)
+            return major > wantMajor;
+        if (minor != wantMinor)
+            return minor > wantMinor;
+        return patch >= wantPatch;
+    }
+};
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+
+    virtual SystemVersion systemVersion() = 0;
+    // The desktop's "reduce motion" / "no animations" setting, read now.
+    virtual bool prefersReducedMotion() = 0;
+    // Opens a web address in the default browser. False when nothing could open it.
+    virtual bool openUrl(const QUrl& url) = 0;
+    // The one way this platform leads the user to grant keyboard access.
+    virtual void openKeyboardAccessSettings() = 0;
+    // Shows the file selected in the file manager, or at least its folder.
+    virtual bool revealFile(const QString& path) = 0;
+    // Keeps a shown full-screen window above every other window, on every workspace,
+    // raising it again whenever something is stacked above it, until it is hidden.
+    // Call once the native window exists, before showing it.
+    virtual void placeAboveAllWindows(QWindow& window) = 0;
+};
+
+} // namespace platform

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/Desktop.h"
+
+#include <QList>
+#include <QStringList>
+#include <QUrl>
+
+namespace platform {
+
+// Records what the windows ask of the desktop; answers with settings a test chooses.
+class FakeDesktop final : public Desktop {
+public:
+    SystemVersion version{SystemVersion::Os::Linux, 6, 1, 0};
+    bool reducedMotion = false;
+    bool openUrlSucceeds = true;
+    bool revealSucceeds = true;
+
+    QList<QUrl> openedUrls;
+    int keyboardAccessSettingsOpened = 0;
+    QStringList revealedFiles;
+    QList<QWindow*> windowsPlacedAbove;
+    int reducedMotionReads = 0;
+
+    SystemVersion systemVersion() override { return version; }
+    bool prefersReducedMotion() override;
+    bool openUrl(const QUrl& url) override;
+    void openKeyboardAccessSettings() override { ++keyboardAccessSettingsOpened; }
+    bool revealFile(const QString& path) override;
+    void placeAboveAllWindows(QWindow& window) override { windowsPlacedAbove.append(&window); }
+};
+
+} // namespace platform

@@ -1,0 +1,149 @@
+#include "platform/fake/FakeKeyboardAccess.h"
+
+#include <algorithm>
+
+namespace platform {
+
+struct FakeKeyboardAccess::Tap final : EventTap {
+    Tap(FakeKeyboardAccess& owner, TapCallback callback, void* context)
+        : owner(owner), callback(callback), context(context)
+    {
+        ++owner.m_liveTaps;
+        owner.m_liveTap = this;
+    }
+    ~Tap() override
+    {
+        --owner.m_liveTaps;
+        if (owner.m_liveTap == this)
+            owner.m_liveTap = nullptr;
+        owner.record("releaseTap", this);
+    }
+    FakeKeyboardAccess& owner;
+    TapCallback callback;
+    void* context;
+    bool enabled = false;
+};
+
+struct FakeKeyboardAccess::Source final : RunLoopSource {
+    explicit Source(FakeKeyboardAccess& owner) : owner(owner)
+    {
+        ++owner.m_liveSources;
+        owner.m_liveSource = this;
+    }
+    ~Source() override
+    {
+        --owner.m_liveSources;
+        if (owner.m_liveSource == this)
+            owner.m_liveSource = nullptr;
+        owner.record("releaseSource", this);
+    }
+    FakeKeyboardAccess& owner;
+    bool installed = false;
+};
+
+void FakeKeyboardAccess::record(const char* name, const void* handle, EventMask mask, bool enable)
+{
+    calls.push_back({name, mask, enable, handle});
+}
+
+std::vector<std::string> FakeKeyboardAccess::callNames() const
+{
+    std::vector<std::string> names;
+    for (const auto& call : calls)
+        names.push_back(call.name);
+    return names;
+}
+
+int FakeKeyboardAccess::count(const std::string& name) const
+{
+    return int(std::count_if(calls.begin(), calls.end(),
+                             [&](const Call& call) { return call.name == name; }));
+}
+
+bool FakeKeyboardAccess::isTapEnabled() const
+{
+    return m_liveTap && m_liveTap->enabled;
+}
+
+bool FakeKeyboardAccess::isSourceInstalled() const
+{
+    return m_liveSource && m_liveSource->installed;
+}
+
+TapEvent* FakeKeyboardAccess::deliver(EventType type)
+{
+    if (!m_liveTap)
+        return nullptr;
+    return deliverWithContext(type, m_liveTap->context);
+}
+
+TapEvent* FakeKeyboardAccess::deliverWithContext(EventType type, void* context)
+{
+    if (!m_liveTap)
+        return nullptr;
+    return m_liveTap->callback(nullptr, type, sampleEvent(), context);
+}
+
+bool FakeKeyboardAccess::isProcessTrusted()
+{
+    record("isProcessTrusted");
+    return trusted;
+}
+
+void FakeKeyboardAccess::promptForTrust()
+{
+    record("promptForTrust");
+}
+
+bool FakeKeyboardAccess::preflightListenAccess()
+{
+    record("preflightListenAccess");
+    return listenAccess;
+}
+
+void FakeKeyboardAccess::requestListenAccess()
+{
+    record("requestListenAccess");
+}
+
+std::unique_ptr<EventTap> FakeKeyboardAccess::createTap(TapLocation location,
+                                                        TapPlacement placement,
+                                                        TapOptions options, EventMask mask,
+                                                        TapCallback callback, void* context)
+{
+    record("createTap", nullptr, mask);
+    lastLocation = location;
+    lastPlacement = placement;
+    lastOptions = options;
+    if (refuseTap)
+        return nullptr;
+    return std::make_unique<Tap>(*this, callback, context);
+}
+
+void FakeKeyboardAccess::enableTap(EventTap& tap, bool enable)
+{
+    record("enableTap", &tap, 0, enable);
+    static_cast<Tap&>(tap).enabled = enable;
+}
+
+std::unique_ptr<RunLoopSource> FakeKeyboardAccess::createRunLoopSource(EventTap& tap)
+{
+    record("createRunLoopSource", &tap);
+    if (refuseSource)
+        return nullptr;
+    return std::make_unique<Source>(*this);
+}
+
+void FakeKeyboardAccess::addToMainLoop(RunLoopSource& source)
+{
+    record("addToMainLoop", &source);
+    static_cast<Source&>(source).installed = true;
+}
+
+void FakeKeyboardAccess::removeFromMainLoop(RunLoopSource& source)
+{
+    record("removeFromMainLoop", &source);
+    static_cast<Source&>(source).installed = false;
+}
+
+} // namespace platform

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/Desktop.h"
+
+namespace platform {
+
+// A freedesktop.org desktop (GNOME, KDE, …) on Linux.
+class LinuxDesktop final : public Desktop {
+public:
+    SystemVersion systemVersion() override;
+    bool prefersReducedMotion() override;
+    bool openUrl(const QUrl& url) override;
+    void openKeyboardAccessSettings() override;
+    bool revealFile(const QString& path) override;
+    void placeAboveAllWindows(QWindow& window) override;
+};
+
+} // namespace platform

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Runs a command on a fresh Xvfb of its own and fails when none can be started.
+#   with-xvfb.sh [--two-monitors] command [args…]
+# With --two-monitors the screen is 3200×1080, split into LEFT (1920×1080, primary)
+# and RIGHT (1280×1024 at x 1920); otherwise it is one 1920×1080 monitor.
+set -u
+
+two=0
+if [ "${1:-}" = "--two-monitors" ]; then
+    two=1
+    shift
+fi
+if ! command -v Xvfb >/dev/null 2>&1; then
+    echo "with-xvfb: Xvfb is not installed (apt-get install xvfb)" >&2
+    exit 1
+fi
+
+work=$(mktemp -d)
+mkfifo "$work/displayfd"
+size=1920x1080x24
+[ "$two" = 1 ] && size=3200x1080x24
+
+# -noreset keeps the monitors when the last client disconnects.
+Xvfb -displayfd 3 -screen 0 "$size" +extension RANDR -nolisten tcp -noreset \
+    3>"$work/displayfd" 2>"$work/xvfb.log" &
+xvfb=$!
+cleanup() {
+    kill "$xvfb" 2>/dev/null
+    wait "$xvfb" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+if ! read -r -t 15 number <"$work/displayfd" || [ -z "$number" ]; then
+    echo "with-xvfb: Xvfb did not start:" >&2
+    cat "$work/xvfb.log" >&2
+    exit 1
+fi
+export DISPLAY=":$number"
+# An X grab stops every client only in an X11 session.
+unset WAYLAND_DISPLAY
+export XDG_SESSION_TYPE=x11
+export QT_QPA_PLATFORM=xcb
+
+if [ "$two" = 1 ]; then
+    if ! xrandr --setmonitor '*LEFT' 1920/508x1080/286+0+0 screen ||
+        ! xrandr --setmonitor RIGHT 1280/338x1024/270+1920+0 none; then
+        echo "with-xvfb: could not define two monitors" >&2
+        exit 1
+    fi
+fi
+
+"$@"
