@@ -1,0 +1,84 @@
+#pragma once
+
+#include "lock/KeyboardBlocker.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class GlassButton;
+class InfoPill;
+class OverlayWindow;
+class QScreen;
+class QTimer;
+class QWidget;
+
+// The hub of the program: owns the main window and everything that lives as long as
+// it does — the keyboard blocker, the overlays of a lock, the lock button, the
+// permission capsule and the permission poll timer.
+//
+// Its behaviour is spread over files by concern: MainWindow.cpp builds the window,
+// lock/PermissionMonitor.cpp follows keyboard access, lock/LockFlow.cpp locks and
+// unlocks.
+class MainWindowController : public QObject {
+    Q_OBJECT
+public:
+    // Builds the main window and its contents and starts monitoring keyboard access.
+    // The window is not shown.
+    MainWindowController();
+    // Takes the window as it is (it may be null): no contents, no timer.
+    explicit MainWindowController(std::unique_ptr<QWidget> window);
+    // Stops the poll timer. A lock still held is released by the blocker's own
+    // teardown and its overlays go with the controller.
+    ~MainWindowController() override;
+
+    QWidget* window() const;
+
+    // Lock flow.
+    void lockButtonClicked();
+    void presentLockedOverlays();
+    void unlock();
+
+    // Permission monitor.
+    void startPermissionMonitoring();
+    void refreshPermissionStatus();
+    void openAccessibilitySettings();
+
+    // Main window.
+    void openDeveloperSite();
+
+    // Read-only views of the state, for tests and diagnostics.
+    const KeyboardBlocker& blocker() const { return m_blocker; }
+    QList<OverlayWindow*> overlays() const;
+    GlassButton* lockButton() const { return m_lockButton; }
+    InfoPill* permissionStatus() const { return m_permissionStatus; }
+    QTimer* permissionPollTimer() const { return m_permissionPollTimer; }
+    bool permissionRequestInFlight() const { return m_permissionRequestInFlight; }
+
+    // Replaces the list of screens the lock covers (QGuiApplication::screens()); tests only.
+    void setScreensForTesting(std::function<QList<QScreen*>()> screens);
+
+private:
+    // Overlays go through deleteLater: the one whose button was clicked is still
+    // inside that click's handling when the lock ends.
+    struct DeferredDelete {
+        void operator()(QObject* object) const;
+    };
+    using OverlayPtr = std::unique_ptr<OverlayWindow, DeferredDelete>;
+
+    void buildUI();
+    QList<QScreen*> screens() const;
+
+    std::unique_ptr<QWidget> m_window;
+    KeyboardBlocker m_blocker;
+    std::vector<OverlayPtr> m_overlays;
+    QPointer<GlassButton> m_lockButton;
+    QPointer<InfoPill> m_permissionStatus;
+    QPointer<QTimer> m_permissionPollTimer;
+    bool m_permissionRequestInFlight = false;
+    std::function<QList<QScreen*>()> m_screensForTesting;
+};
