@@ -44,6 +44,11 @@ public:
     // raising it again whenever something is stacked above it, until it is hidden.
     // Call once the native window exists, before showing it.
     virtual void placeAboveAllWindows(QWindow& window) = 0;
+    // Gives the keyboard focus to a window placed above all others. When that window
+    // hides, the focus goes back to the window that had it, if that one still exists.
+    virtual void makeKeyWindow(QWindow& window) = 0;
+    // Whether a compositing manager blends translucent windows with what lies behind.
+    virtual bool compositesWindows() = 0;
 };
 
 } // namespace platform

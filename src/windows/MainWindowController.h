@@ -1,20 +1,20 @@
 #pragma once
 
 #include "lock/KeyboardBlocker.h"
+#include "ui/GlassButton.h"
+#include "ui/InfoPill.h"
 
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
 #include <vector>
 
-class GlassButton;
-class InfoPill;
 class OverlayWindow;
 class QScreen;
-class QTimer;
 class QWidget;
 
 // The hub of the program: owns the main window and everything that lives as long as

@@ -15,12 +15,14 @@ public:
     bool reducedMotion = false;
     bool openUrlSucceeds = true;
     bool revealSucceeds = true;
+    bool compositing = false;
 
     QList<QUrl> openedUrls;
     int keyboardAccessSettingsOpened = 0;
     QStringList revealedFiles;
     QList<QWindow*> windowsPlacedAbove;
     int reducedMotionReads = 0;
+    QList<QWindow*> keyWindows;
 
     SystemVersion systemVersion() override { return version; }
     bool prefersReducedMotion() override;
@@ -28,6 +30,8 @@ public:
     void openKeyboardAccessSettings() override { ++keyboardAccessSettingsOpened; }
     bool revealFile(const QString& path) override;
     void placeAboveAllWindows(QWindow& window) override { windowsPlacedAbove.append(&window); }
+    void makeKeyWindow(QWindow& window) override { keyWindows.append(&window); }
+    bool compositesWindows() override { return compositing; }
 };
 
 } // namespace platform

@@ -13,6 +13,8 @@ public:
     void openKeyboardAccessSettings() override;
     bool revealFile(const QString& path) override;
     void placeAboveAllWindows(QWindow& window) override;
+    void makeKeyWindow(QWindow& window) override;
+    bool compositesWindows() override;
 };
 
 } // namespace platform

@@ -1,0 +1,51 @@
+// The permission monitor of MainWindowController: keeps the status capsule true to
+// whether this process may tap the keyboard, polling twice a second.
+
+#include "windows/MainWindowController.h"
+
+#include "platform/Platform.h"
+#include "ui/InfoPill.h"
+
+#include <QTimer>
+
+namespace {
+constexpr int kPollIntervalMs = 500;
+} // namespace
+
+void MainWindowController::startPermissionMonitoring()
+{
+    // The timer is our child, so it can never outlive or keep alive the controller;
+    // the weak pointer still guards the tick against a controller being torn down.
+    auto* timer = new QTimer(this);
+    timer->setInterval(kPollIntervalMs);
+    const QPointer<MainWindowController> self(this);
+    connect(timer, &QTimer::timeout, this, [self] {
+        if (self)
+            self->refreshPermissionStatus();
+    });
+    timer->start();
+    m_permissionPollTimer = timer;
+}
+
+void MainWindowController::refreshPermissionStatus()
+{
+    const bool trusted = platform::keyboardAccess().isProcessTrusted();
+    if (trusted)
+        m_permissionRequestInFlight = false;
+    if (!m_permissionStatus)
+        return;
+    if (trusted)
+        m_permissionStatus->update(QStringLiteral("checkmark.shield.fill"),
+                                   QStringLiteral("Accessibility access is ready"), true);
+    else if (m_permissionRequestInFlight)
+        m_permissionStatus->update(QStringLiteral("hourglass"),
+                                   QStringLiteral("Waiting for Accessibility access"), false);
+    else
+        m_permissionStatus->update(QStringLiteral("hand.raised.fill"),
+                                   QStringLiteral("Accessibility access required"), false);
+}
+
+void MainWindowController::openAccessibilitySettings()
+{
+    platform::desktop().openKeyboardAccessSettings();
+}

@@ -1,0 +1,51 @@
+#include "windows/MainWindowController.h"
+
+#include "ui/GlassButton.h"
+#include "ui/InfoPill.h"
+#include "windows/OverlayWindow.h"
+
+#include <QGuiApplication>
+#include <QTimer>
+#include <QWidget>
+
+void MainWindowController::DeferredDelete::operator()(QObject* object) const
+{
+    if (object)
+        object->deleteLater();
+}
+
+MainWindowController::MainWindowController(std::unique_ptr<QWidget> window)
+    : m_window(std::move(window))
+{
+}
+
+MainWindowController::~MainWindowController()
+{
+    // The timer is our child and would die with us anyway; stopping it first keeps
+    // a tick from landing on a half-destroyed controller.
+    if (m_permissionPollTimer)
+        m_permissionPollTimer->stop();
+}
+
+QWidget* MainWindowController::window() const
+{
+    return m_window.get();
+}
+
+QList<OverlayWindow*> MainWindowController::overlays() const
+{
+    QList<OverlayWindow*> list;
+    for (const OverlayPtr& overlay : m_overlays)
+        list.append(overlay.get());
+    return list;
+}
+
+void MainWindowController::setScreensForTesting(std::function<QList<QScreen*>()> screens)
+{
+    m_screensForTesting = std::move(screens);
+}
+
+QList<QScreen*> MainWindowController::screens() const
+{
+    return m_screensForTesting ? m_screensForTesting() : QGuiApplication::screens();
+}

@@ -1,0 +1,162 @@
+#include "windows/OverlayWindow.h"
+
+#include "platform/Platform.h"
+#include "ui/AppIcon.h"
+#include "ui/GlassButton.h"
+#include "ui/GlassPanel.h"
+#include "ui/Palette.h"
+#include "ui/SystemColor.h"
+#include "windows/BlurredBackdrop.h"
+#include "windows/BreathingIcon.h"
+#include "ui/UiFont.h"
+#include "windows/TintedLabel.h"
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+namespace {
+
+bool isPrimary(const QScreen* screen)
+{
+    return screen && screen == QGuiApplication::primaryScreen();
+}
+
+// Places a widget of its natural size with its top edge at top, centred on centreX.
+void placeCentred(QWidget& widget, int centreX, int top, QSize size)
+{
+    widget.setGeometry(centreX - size.width() / 2, top, size.width(), size.height());
+}
+
+} // namespace
+
+OverlayWindow::OverlayWindow(QScreen* screen, std::function<void()> onUnlock)
+    : OverlayWindow(screen, std::move(onUnlock), isPrimary(screen))
+{
+}
+
+OverlayWindow::OverlayWindow(QScreen* screen, std::function<void()> onUnlock, bool isPrimaryDisplay)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::X11BypassWindowManagerHint),
+      m_isPrimaryDisplay(isPrimaryDisplay)
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setWindowTitle(QStringLiteral("Tavimo"));
+    const QRect frame = screen ? screen->geometry() : QRect();
+    if (screen)
+        setScreen(screen);
+    setGeometry(frame);
+
+    // Without a compositing manager a translucent window shows as colour over black,
+    // hiding the desktop: stand in for it with a snapshot taken before any overlay shows.
+    m_isTranslucent = platform::desktop().compositesWindows();
+    if (m_isTranslucent)
+        setAttribute(Qt::WA_TranslucentBackground);
+    else if (screen)
+        m_backdrop = BlurredBackdrop::ofScreen(*screen);
+
+    buildContent(std::move(onUnlock));
+
+    winId(); // the native window must exist before it is placed above the others
+    if (QWindow* window = windowHandle())
+        platform::desktop().placeAboveAllWindows(*window);
+}
+
+void OverlayWindow::buildContent(std::function<void()> onUnlock)
+{
+    const Metrics& m = m_isPrimaryDisplay ? kPrimaryMetrics : kSecondaryMetrics;
+
+    auto* card =
+        new GlassPanel(GlassMaterial::HudWindow, 32, GlassBlending::BehindWindow,
+                       SystemColor::windowBackground().withAlpha(0.52), false, false, this);
+    card->setObjectName(QStringLiteral("card"));
+    card->setGeometry((width() - m.cardWidth) / 2, (height() - m.cardHeight) / 2, m.cardWidth,
+                      m.cardHeight);
+    QWidget* content = card->contentContainer();
+    const int centreX = m.cardWidth / 2;
+
+    auto* icon = new BreathingIcon(AppIcon::image(), content);
+    icon->setObjectName(QStringLiteral("icon"));
+    placeCentred(*icon, centreX, m.iconTopInset, {m.iconSize, m.iconSize});
+
+    auto* title = new TintedLabel(QStringLiteral("Keyboard locked"),
+                                  UiFont::system(m.titleFontSize, QFont::DemiBold),
+                                  Palette::textPrimary(), content);
+    title->setObjectName(QStringLiteral("title"));
+    placeCentred(*title, centreX, icon->geometry().bottom() + 1 + m.iconToTitleGap,
+                 title->sizeHint());
+
+    const QString message = m_isPrimaryDisplay
+                                ? QStringLiteral("Wipe it down safely. Your keys won\u2019t type.")
+                                : QStringLiteral("Typing is paused while you clean.");
+    auto* messageLabel = new TintedLabel(message, UiFont::system(m.messageFontSize, QFont::Normal),
+                                         Palette::textSecondary(), content);
+    messageLabel->setObjectName(QStringLiteral("message"));
+    placeCentred(*messageLabel, centreX, title->geometry().bottom() + 1 + 8,
+                 messageLabel->sizeHint());
+
+    if (m_isPrimaryDisplay) {
+        auto* unlock = new GlassButton(QStringLiteral("Unlock keyboard"),
+                                       QStringLiteral("lock.open.fill"), content);
+        unlock->setObjectName(QStringLiteral("unlockButton"));
+        unlock->onClick = std::move(onUnlock);
+        placeCentred(*unlock, centreX, messageLabel->geometry().bottom() + 1 + 28, {236, 52});
+
+        auto* hint =
+            new TintedLabel(QStringLiteral("Click once to return"),
+                            UiFont::system(10.5, QFont::Medium), Palette::textSecondary(), content);
+        hint->setObjectName(QStringLiteral("hint"));
+        placeCentred(*hint, centreX, unlock->geometry().bottom() + 1 + 10, hint->sizeHint());
+    }
+
+    // Read once: an overlay keeps the motion setting it was made with.
+    if (!platform::desktop().prefersReducedMotion())
+        icon->startBreathing();
+}
+
+void OverlayWindow::orderFrontRegardless()
+{
+    show();
+    raise();
+}
+
+void OverlayWindow::makeKeyAndOrderFront()
+{
+    orderFrontRegardless();
+    if (QWindow* window = windowHandle())
+        platform::desktop().makeKeyWindow(*window);
+}
+
+void OverlayWindow::orderOut()
+{
+    hide();
+}
+
+void OverlayWindow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (m_isTranslucent) {
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(rect(), SystemColor::windowBackground().withAlpha(0.45).resolved());
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    } else if (!m_backdrop.isNull()) {
+        painter.drawPixmap(rect(), m_backdrop);
+        painter.fillRect(rect(), SystemColor::windowBackground().withAlpha(0.35).resolved());
+    } else {
+        painter.fillRect(rect(), SystemColor::windowBackground().resolved());
+    }
+    painter.fillRect(rect(), Palette::overlayScrim().resolved());
+}
+
+void OverlayWindow::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+}
+
+void OverlayWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    event->accept();
+}

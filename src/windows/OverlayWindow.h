@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+
+#include <functional>
+
+class QScreen;
+
+// Covers one screen while the keyboard is locked: a borderless window over the
+// screen's whole geometry, above every other window, that dims and blurs what lies
+// behind it and shows a glass card saying "Keyboard locked". The overlay on the
+// primary screen is larger and carries the "Unlock keyboard" button.
+class OverlayWindow : public QWidget {
+    Q_OBJECT
+public:
+    struct Metrics {
+        int cardWidth;
+        int cardHeight;
+        int iconTopInset;
+        int iconSize;
+        int iconToTitleGap;
+        qreal titleFontSize;
+        qreal messageFontSize;
+    };
+    static constexpr Metrics kPrimaryMetrics{380, 328, 30, 88, 16, 26, 13};
+    static constexpr Metrics kSecondaryMetrics{300, 192, 22, 56, 12, 17, 11};
+
+    // Built complete, not shown. onUnlock runs once per click of the unlock button;
+    // only the primary overlay keeps it.
+    OverlayWindow(QScreen* screen, std::function<void()> onUnlock);
+    // As above, but primary or not as told: for a lock whose screens include none that
+    // the platform calls primary, so that one overlay still offers the way back.
+    OverlayWindow(QScreen* screen, std::function<void()> onUnlock, bool isPrimaryDisplay);
+
+    // Whether the screen was the primary screen when the overlay was made.
+    bool isPrimaryDisplay() const { return m_isPrimaryDisplay; }
+    // Whether what lies behind shows through (a compositing manager runs) or a
+    // blurred snapshot stands in for it.
+    bool isTranslucent() const { return m_isTranslucent; }
+
+    // Shows the overlay above everything, without activating it.
+    void orderFrontRegardless();
+    // Shows it and gives it the keyboard focus.
+    void makeKeyAndOrderFront();
+    void orderOut();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    // Every click that misses the button is taken here and does nothing.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void buildContent(std::function<void()> onUnlock);
+
+    const bool m_isPrimaryDisplay;
+    bool m_isTranslucent = false;
+    QPixmap m_backdrop;
+};

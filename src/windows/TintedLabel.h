@@ -1,0 +1,22 @@
+#pragma once
+
+#include "ui/AppearanceColor.h"
+
+#include <QLabel>
+
+// A centred, non-selectable label in one of the shared colours, which it applies
+// again when the desktop switches between light and dark.
+class TintedLabel : public QLabel {
+    Q_OBJECT
+public:
+    TintedLabel(const QString& text, const QFont& font, AppearanceColor color,
+                QWidget* parent = nullptr);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void applyColor();
+
+    AppearanceColor m_color;
+};
