@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QString>
 
 #include <optional>
 
@@ -9,5 +10,13 @@
 namespace AppIcon {
 
 std::optional<QIcon> image();
+
+// Where the "TavimoIcon" resource is looked up: the icns file compiled into the
+// program. Tests point it elsewhere; an empty path restores the built-in one.
+QString resourcePath();
+void setResourcePathForTesting(const QString& path);
+
+// The name under which the desktop's icon theme knows this application.
+QString themeIconName();
 
 } // namespace AppIcon

@@ -2,6 +2,10 @@
 
 #include <QWidget>
 
+class ElidedLabel;
+class GlassPanel;
+class SymbolView;
+
 // The status capsule: a tinted symbol and one line of text on clear glass; one
 // static-text element to assistive technology.
 class InfoPill : public QWidget {
@@ -12,4 +16,22 @@ public:
 
     using QWidget::update;
     void update(const QString& symbolName, const QString& title, bool isReady);
+
+    QString title() const;
+    GlassPanel* glass() const { return m_glass; }
+    SymbolView* iconView() const { return m_iconView; }
+    ElidedLabel* label() const { return m_label; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void layoutContent();
+
+    GlassPanel* m_glass = nullptr;
+    SymbolView* m_iconView = nullptr;
+    ElidedLabel* m_label = nullptr;
 };

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "ui/AppearanceColor.h"
+
+#include <QPushButton>
+
+#include <functional>
+#include <optional>
+
+// A flat button that draws a symbol before its title, shows no focus ring, and
+// reports every real change of keyboard focus through onFocusChange.
+class FocusAwareButton : public QPushButton {
+    Q_OBJECT
+public:
+    explicit FocusAwareButton(const QString& title, QWidget* parent = nullptr);
+
+    // Called with true on gaining and false on losing focus; never for a refused
+    // or repeated request.
+    std::function<void(bool focused)> onFocusChange;
+
+    void setSymbolName(const QString& name);
+    QString symbolName() const { return m_symbolName; }
+    bool hasSymbolImage() const;
+    // Colour of symbol and title; nothing until set, which draws in the style's text colour.
+    void setContentTint(const AppearanceColor& tint);
+    const std::optional<AppearanceColor>& contentTint() const { return m_contentTint; }
+
+    QSize sizeHint() const override;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    qreal symbolSide() const;
+
+    QString m_symbolName;
+    std::optional<AppearanceColor> m_contentTint;
+};

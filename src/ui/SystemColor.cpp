@@ -1,0 +1,67 @@
+#include "ui/SystemColor.h"
+
+// Light and dark values follow the Mac's published system colours, which the
+// interface was designed against; the separator is a cool grey so that the glass
+// stroke built from it (at 0.45) reads as an edge, not an outline.
+namespace SystemColor {
+
+namespace {
+QColor rgba(int r, int g, int b, qreal a = 1.0)
+{
+    QColor c(r, g, b);
+    c.setAlphaF(float(a));
+    return c;
+}
+} // namespace
+
+AppearanceColor label()
+{
+    return {rgba(0, 0, 0, 0.85), rgba(255, 255, 255, 0.85)};
+}
+
+AppearanceColor secondaryLabel()
+{
+    return {rgba(0, 0, 0, 0.5), rgba(255, 255, 255, 0.55)};
+}
+
+AppearanceColor tertiaryLabel()
+{
+    return {rgba(0, 0, 0, 0.26), rgba(255, 255, 255, 0.25)};
+}
+
+AppearanceColor separator()
+{
+    return {rgba(150, 150, 160, 0.1), rgba(170, 170, 180, 0.1)};
+}
+
+AppearanceColor controlBackground()
+{
+    return {rgba(255, 255, 255), rgba(30, 30, 30)};
+}
+
+AppearanceColor windowBackground()
+{
+    return {rgba(236, 236, 236), rgba(50, 50, 50)};
+}
+
+AppearanceColor systemBlue()
+{
+    return {rgba(0, 122, 255), rgba(10, 132, 255)};
+}
+
+AppearanceColor systemGreen()
+{
+    return {rgba(52, 199, 89), rgba(48, 209, 88)};
+}
+
+AppearanceColor black()
+{
+    return {rgba(0, 0, 0), rgba(0, 0, 0)};
+}
+
+AppearanceColor white()
+{
+    return {rgba(255, 255, 255), rgba(255, 255, 255)};
+}
+
+} // namespace SystemColor
