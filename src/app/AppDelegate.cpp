@@ -1,0 +1,63 @@
+#include "app/AppDelegate.h"
+
+#include "app/FirstLaunch.h"
+// MainWindowController.h's inline accessors need these types complete.
+#include "ui/GlassButton.h"
+#include "ui/InfoPill.h"
+#include "windows/MainWindowController.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+namespace {
+
+void bringToFrontWithNothingFocused(QWidget& window)
+{
+    // The window itself holds the keyboard focus, so that no control (the lock button
+    // included) starts focused. Set before showing too: on activation Qt hands the focus
+    // to the window's focus widget, or else to its first focusable child.
+    if (QWidget* focused = window.focusWidget(); focused && focused != &window)
+        focused->clearFocus();
+    window.setFocus(Qt::ActiveWindowFocusReason);
+    window.show();
+    window.raise();
+    window.activateWindow();
+    if (QWidget* focused = window.focusWidget(); focused && focused != &window)
+        focused->clearFocus();
+    window.setFocus(Qt::ActiveWindowFocusReason);
+}
+
+} // namespace
+
+AppDelegate::AppDelegate()
+    : AppDelegate(FirstLaunch::moveToApplicationsIfNeeded,
+                  [] { return std::make_unique<MainWindowController>(); })
+{
+}
+
+AppDelegate::AppDelegate(MoveOffer moveOffer, ControllerFactory makeController)
+    : m_moveOffer(std::move(moveOffer)), m_makeController(std::move(makeController))
+{
+}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    // The offer may end the application; it must not keep the delegate alive.
+    m_moveOffer([delegate = QPointer<AppDelegate>(this)] {
+        if (delegate)
+            delegate->showMainWindow();
+    });
+}
+
+void AppDelegate::showMainWindow()
+{
+    // A second call shows the window that exists rather than building another window,
+    // blocker and poll timer beside it.
+    if (!m_mainWindowController)
+        m_mainWindowController = m_makeController();
+    if (QWidget* window = m_mainWindowController->window())
+        bringToFrontWithNothingFocused(*window);
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class MainWindowController;
+
+// Carries the application through launch: the move offer first, then the main window,
+// whose controller it keeps for the rest of the run.
+class AppDelegate : public QObject {
+    Q_OBJECT
+public:
+    // Runs the offer and calls its argument to go on with the launch (or never, when
+    // the application ends instead).
+    using MoveOffer = std::function<void(const std::function<void()>& completion)>;
+    using ControllerFactory = std::function<std::unique_ptr<MainWindowController>()>;
+
+    // The real offer and the real main window.
+    AppDelegate();
+    // Other ones, for tests.
+    AppDelegate(MoveOffer moveOffer, ControllerFactory makeController);
+    ~AppDelegate() override;
+
+    // Called from the event loop once it runs.
+    void applicationDidFinishLaunching();
+    // Closing the main window ends the application.
+    bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
+
+    MainWindowController* mainWindowController() const { return m_mainWindowController.get(); }
+
+private:
+    void showMainWindow();
+
+    MoveOffer m_moveOffer;
+    ControllerFactory m_makeController;
+    std::unique_ptr<MainWindowController> m_mainWindowController;
+};
