@@ -1,17 +1,25 @@
 #pragma once
 
 #include "platform/KeyboardAccess.h"
+#include "platform/x11/X11SessionProbe.h"
 
 namespace platform {
 
-// Keyboard access on an X11 session: the tap is an active keyboard grab on the
-// root window, on an Xlib connection of its own.
+// Keyboard access on an X11 session: the tap is an active keyboard grab on the root
+// window, on an Xlib connection of its own (see X11Tap).
+//
+// Trust and listen access both mean "an X11 session with a reachable display": X has
+// no per-program permission, and in a Wayland session an X grab would leave every
+// Wayland program still receiving keys, so there no access is reported and no tap is
+// made. Neither can be granted from here; asking shows what the user can do instead.
 class X11KeyboardAccess final : public KeyboardAccess {
 public:
     bool isProcessTrusted() override;
     void promptForTrust() override;
     bool preflightListenAccess() override;
     void requestListenAccess() override;
+    // Only a session tap with the default (filtering) options and a mask of key down,
+    // key up, flags changed and system-defined events is supported; nullptr otherwise.
     std::unique_ptr<EventTap> createTap(TapLocation location, TapPlacement placement,
                                         TapOptions options, EventMask mask, TapCallback callback,
                                         void* context) override;
@@ -19,6 +27,13 @@ public:
     std::unique_ptr<RunLoopSource> createRunLoopSource(EventTap& tap) override;
     void addToMainLoop(RunLoopSource& source) override;
     void removeFromMainLoop(RunLoopSource& source) override;
+
+    static constexpr EventMask kSupportedMask =
+        eventMaskBit(kEventKeyDown) | eventMaskBit(kEventKeyUp) | eventMaskBit(kEventFlagsChanged) |
+        eventMaskBit(kEventSystemDefined);
+
+private:
+    X11SessionProbe m_probe;
 };
 
 } // namespace platform
