@@ -1,35 +1,69 @@
 #include "platform/linux/LinuxDesktop.h"
 
+#include "platform/linux/KeyboardAccessHelp.h"
+#include "platform/linux/ReducedMotion.h"
+#include "platform/x11/X11WindowStacking.h"
+
 #include <QDesktopServices>
+#include <QRegularExpression>
+#include <QSysInfo>
 #include <QWindow>
 
 namespace platform {
 
+// The kernel's version: only informative on Linux, where no feature depends on it.
 SystemVersion LinuxDesktop::systemVersion()
 {
-    return {SystemVersion::Os::Linux, 0, 0, 0};
+    SystemVersion version{SystemVersion::Os::Linux, 0, 0, 0};
+    static const QRegularExpression numbers(QStringLiteral("^(\\d+)(?:\\.(\\d+))?(?:\\.(\\d+))?"));
+    const QRegularExpressionMatch match = numbers.match(QSysInfo::kernelVersion());
+    if (match.hasMatch()) {
+        version.major = match.captured(1).toInt();
+        version.minor = match.captured(2).toInt();
+        version.patch = match.captured(3).toInt();
+    }
+    return version;
 }
+
 bool LinuxDesktop::prefersReducedMotion()
 {
-    return false;
+    return desktopPrefersReducedMotion();
 }
+
 bool LinuxDesktop::openUrl(const QUrl& url)
 {
-    return QDesktopServices::openUrl(url);
+    return url.isValid() && QDesktopServices::openUrl(url);
 }
-void LinuxDesktop::openKeyboardAccessSettings() {}
+
+// X11 has no trust prompt and no settings page for keyboard access.
+void LinuxDesktop::openKeyboardAccessSettings()
+{
+    showKeyboardAccessHelp();
+}
+
 bool LinuxDesktop::revealFile(const QString&)
 {
     return false;
 }
-void LinuxDesktop::placeAboveAllWindows(QWindow&) {}
+
+void LinuxDesktop::placeAboveAllWindows(QWindow& window)
+{
+    if (X11WindowStacking* stacking = X11WindowStacking::instance())
+        stacking->keepAbove(window);
+}
+
 void LinuxDesktop::makeKeyWindow(QWindow& window)
 {
-    window.requestActivate();
+    if (X11WindowStacking* stacking = X11WindowStacking::instance())
+        stacking->makeKey(window);
+    else
+        window.requestActivate();
 }
+
 bool LinuxDesktop::compositesWindows()
 {
-    return false;
+    X11WindowStacking* stacking = X11WindowStacking::instance();
+    return stacking && stacking->compositingManagerRunning();
 }
 
 } // namespace platform
