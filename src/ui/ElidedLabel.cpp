@@ -1,5 +1,6 @@
 #include "ui/ElidedLabel.h"
 
+#include "ui/AppearanceNotifier.h"
 #include <QFontMetricsF>
 #include <QPainter>
 
@@ -9,6 +10,9 @@ ElidedLabel::ElidedLabel(const AppearanceColor& color, QWidget* parent)
     : QWidget(parent), m_color(color)
 {
     setAttribute(Qt::WA_TranslucentBackground);
+    // Colours resolve at paint time; a switch of appearance only needs a repaint.
+    connect(&AppearanceNotifier::instance(), &AppearanceNotifier::changed, this,
+            [this] { QWidget::update(); });
 }
 
 void ElidedLabel::setText(const QString& text)

@@ -1,5 +1,6 @@
 #include "ui/FocusAwareButton.h"
 
+#include "ui/AppearanceNotifier.h"
 #include "ui/SymbolImage.h"
 #include "ui/UiFont.h"
 
@@ -24,6 +25,9 @@ FocusAwareButton::FocusAwareButton(const QString& title, QWidget* parent)
     setFocusPolicy(Qt::TabFocus);
     setFont(UiFont::system(titlePoints, QFont::DemiBold));
     setCursor(Qt::ArrowCursor);
+    // Colours resolve at paint time; a switch of appearance only needs a repaint.
+    connect(&AppearanceNotifier::instance(), &AppearanceNotifier::changed, this,
+            [this] { QWidget::update(); });
 }
 
 void FocusAwareButton::setSymbolName(const QString& name)

@@ -46,6 +46,8 @@ GlassButton::GlassButton(const QString& title, const QString& symbolName, QWidge
             self->setFocusGlow(focused);
     };
 
+    // The button is the whole hit area, edge to edge.
+    m_button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     auto* layout = new QVBoxLayout(m_glass->contentContainer());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_button);

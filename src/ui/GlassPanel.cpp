@@ -1,6 +1,7 @@
 #include "ui/GlassPanel.h"
 
 #include "platform/Platform.h"
+#include "ui/AppearanceNotifier.h"
 #include "ui/FallbackGlassView.h"
 #include "ui/NativeGlassView.h"
 #include "ui/Palette.h"
@@ -8,19 +9,6 @@
 #include <QEvent>
 #include <QPolygon>
 #include <QRegion>
-
-bool isAppearanceChange(const QEvent* event)
-{
-    switch (event->type()) {
-    case QEvent::ApplicationPaletteChange:
-    case QEvent::PaletteChange:
-    case QEvent::ThemeChange:
-    case QEvent::StyleChange:
-        return true;
-    default:
-        return false;
-    }
-}
 
 GlassPanel::GlassPanel(GlassMaterial material, qreal cornerRadius, GlassBlending blendingMode,
                        std::optional<AppearanceColor> tintColor, bool isClear, bool isInteractive,
@@ -48,6 +36,8 @@ GlassPanel::GlassPanel(GlassMaterial material, qreal cornerRadius, GlassBlending
         m_contentContainer->setParent(m_fallbackGlass);
     }
     refreshAppearance(m_fallbackTintColor);
+    connect(&AppearanceNotifier::instance(), &AppearanceNotifier::changed, this,
+            [this] { refreshAppearance(m_fallbackTintColor); });
 }
 
 QWidget* GlassPanel::contentContainer() const
@@ -102,7 +92,7 @@ void GlassPanel::resizeEvent(QResizeEvent* event)
 void GlassPanel::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
-    if (isAppearanceChange(event))
+    if (AppearanceNotifier::isAppearanceChange(event))
         refreshAppearance(m_fallbackTintColor);
 }
 

@@ -61,6 +61,3 @@ private:
     NativeGlassView* m_nativeGlass = nullptr;
     FallbackGlassView* m_fallbackGlass = nullptr;
 };
-
-// True for the events through which a desktop tells Qt that light or dark changed.
-bool isAppearanceChange(const QEvent* event);

@@ -1,5 +1,6 @@
 #include "ui/SymbolView.h"
 
+#include "ui/AppearanceNotifier.h"
 #include "ui/SymbolImage.h"
 
 #include <QPainter>
@@ -8,6 +9,9 @@ SymbolView::SymbolView(qreal pointSize, QFont::Weight weight, QWidget* parent)
     : QWidget(parent), m_pointSize(pointSize), m_weight(weight)
 {
     setAttribute(Qt::WA_TranslucentBackground);
+    // Colours resolve at paint time; a switch of appearance only needs a repaint.
+    connect(&AppearanceNotifier::instance(), &AppearanceNotifier::changed, this,
+            [this] { QWidget::update(); });
 }
 
 void SymbolView::setSymbolName(const QString& name)
