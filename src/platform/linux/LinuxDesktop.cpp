@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxDesktop.h"
 
+#include "platform/linux/FileManager.h"
 #include "platform/linux/KeyboardAccessHelp.h"
 #include "platform/linux/ReducedMotion.h"
 #include "platform/x11/X11WindowStacking.h"
@@ -41,9 +42,9 @@ void LinuxDesktop::openKeyboardAccessSettings()
     showKeyboardAccessHelp();
 }
 
-bool LinuxDesktop::revealFile(const QString&)
+bool LinuxDesktop::revealFile(const QString& path)
 {
-    return false;
+    return FileManager::showItem(path);
 }
 
 void LinuxDesktop::placeAboveAllWindows(QWindow& window)
