@@ -16,6 +16,8 @@ constexpr qreal titlePoints = 14;
 constexpr qreal horizontalPadding = 22;
 } // namespace
 
+FocusAwareButton::FocusAwareButton(QWidget* parent) : FocusAwareButton(QString(), parent) {}
+
 FocusAwareButton::FocusAwareButton(const QString& title, QWidget* parent)
     : QPushButton(title, parent)
 {

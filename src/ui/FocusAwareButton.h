@@ -12,7 +12,8 @@
 class FocusAwareButton : public QPushButton {
     Q_OBJECT
 public:
-    explicit FocusAwareButton(const QString& title, QWidget* parent = nullptr);
+    explicit FocusAwareButton(QWidget* parent = nullptr);
+    FocusAwareButton(const QString& title, QWidget* parent);
 
     // Called with true on gaining and false on losing focus; never for a refused
     // or repeated request.

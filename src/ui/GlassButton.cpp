@@ -25,7 +25,7 @@ GlassButton::GlassButton(const QString& title, const QString& symbolName, QWidge
         new GlassPanel(GlassMaterial::Selection, glassCornerRadius, GlassBlending::WithinWindow,
                        Palette::accent().withAlpha(glassTintAlpha),
                        /*isClear*/ false, /*isInteractive*/ true, this);
-    m_button = new FocusAwareButton(title);
+    m_button = new FocusAwareButton(title, nullptr);
     setAttribute(Qt::WA_TranslucentBackground);
 
     // The glow keeps the accent of the moment it was made, like a colour handed

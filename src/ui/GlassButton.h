@@ -17,6 +17,9 @@ class QGraphicsDropShadowEffect;
 class GlassButton : public QWidget {
     Q_OBJECT
 public:
+    // Made complete by the constructor below or not at all.
+    GlassButton() = delete;
+    explicit GlassButton(QWidget* parent) = delete;
     GlassButton(const QString& title, const QString& symbolName, QWidget* parent = nullptr);
     ~GlassButton() override;
 

@@ -28,6 +28,9 @@ enum class GlassBlending : int { BehindWindow = 0, WithinWindow = 1 };
 class GlassPanel : public QWidget {
     Q_OBJECT
 public:
+    // Made complete by the constructor below or not at all.
+    GlassPanel() = delete;
+    explicit GlassPanel(QWidget* parent) = delete;
     GlassPanel(GlassMaterial material, qreal cornerRadius, GlassBlending blendingMode,
                std::optional<AppearanceColor> tintColor, bool isClear, bool isInteractive,
                QWidget* parent = nullptr);

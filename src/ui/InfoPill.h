@@ -11,6 +11,9 @@ class SymbolView;
 class InfoPill : public QWidget {
     Q_OBJECT
 public:
+    // Made complete by the constructor below or not at all.
+    InfoPill() = delete;
+    explicit InfoPill(QWidget* parent) = delete;
     InfoPill(const QString& symbolName, const QString& title, bool isReady,
              QWidget* parent = nullptr);
 

@@ -1,5 +1,6 @@
 // Renders every visual component, light and dark, focused and not, in a key
 // window and not, into PNGs under $TAVIMO_ARTIFACTS_DIR/gallery for people to look at.
+// Usage: UiGallery [file-name-suffix]
 #include "AppearanceSwitch.h"
 
 #include "platform/Platform.h"
@@ -27,11 +28,12 @@
 namespace {
 
 QString g_outDir;
+QString g_suffix;
 int g_failures = 0;
 
 void save(QWidget& widget, const QString& name)
 {
-    const QString path = g_outDir + "/" + name + ".png";
+    const QString path = g_outDir + "/" + name + g_suffix + ".png";
     if (!widget.grab().save(path)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         ++g_failures;
@@ -300,6 +302,9 @@ int main(int argc, char* argv[])
         return 2;
     }
     g_outDir = artifacts + "/gallery";
+    // A second run at another scale factor names its files apart, e.g. "@2x".
+    if (argc > 1)
+        g_suffix = QString::fromLocal8Bit(argv[1]);
     if (!QDir().mkpath(g_outDir)) {
         std::fprintf(stderr, "cannot create %s\n", qPrintable(g_outDir));
         return 1;

@@ -12,7 +12,15 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include <type_traits>
+
 #include <memory>
+
+// A half-made GlassButton cannot be written down: the mistake stops the build.
+static_assert(!std::is_default_constructible_v<GlassButton>);
+static_assert(!std::is_constructible_v<GlassButton, QWidget*>);
+static_assert(std::is_constructible_v<FocusAwareButton, QWidget*>);
+static_assert(std::is_default_constructible_v<FocusAwareButton>);
 
 namespace {
 

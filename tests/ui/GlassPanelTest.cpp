@@ -12,8 +12,14 @@
 #include <QImage>
 #include <QTest>
 
+#include <type_traits>
+
 using platform::SystemVersion;
 Q_DECLARE_METATYPE(platform::SystemVersion)
+
+// A half-made GlassPanel cannot be written down: the mistake stops the build.
+static_assert(!std::is_default_constructible_v<GlassPanel>);
+static_assert(!std::is_constructible_v<GlassPanel, QWidget*>);
 
 namespace {
 

@@ -14,6 +14,12 @@
 #include <QFontInfo>
 #include <QTest>
 
+#include <type_traits>
+
+// A half-made InfoPill cannot be written down: the mistake stops the build.
+static_assert(!std::is_default_constructible_v<InfoPill>);
+static_assert(!std::is_constructible_v<InfoPill, QWidget*>);
+
 namespace {
 
 const QString ready = QStringLiteral("Keyboard access granted");
