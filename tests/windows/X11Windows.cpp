@@ -117,6 +117,13 @@ void X11Windows::raise(unsigned int id)
         xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
 }
 
+void X11Windows::setFocus(unsigned int id)
+{
+    xcb_set_input_focus(m_connection, XCB_INPUT_FOCUS_PARENT, id, XCB_CURRENT_TIME);
+    Reply<xcb_get_input_focus_reply_t> sync(
+        xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+}
+
 void X11Windows::destroy(unsigned int id)
 {
     xcb_destroy_window(m_connection, id);

@@ -32,6 +32,7 @@ public:
     // Maps a plain 300×200 window at the given place, managed by nobody; returns its id.
     unsigned int mapPlainWindow(QPoint at);
     void raise(unsigned int id);
+    void setFocus(unsigned int id);
     void destroy(unsigned int id);
 
 private:

@@ -79,13 +79,22 @@ private:
     void (*m_objectUnref)(void*) = nullptr;
 };
 
-bool kdeAnimationsOff()
+} // namespace
+
+std::optional<bool> gnomeAnimationsEnabled()
+{
+    return GioSettings::instance().boolean("org.gnome.desktop.interface", "enable-animations");
+}
+
+QString kdeglobalsPath()
 {
     const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (dir.isEmpty())
-        return false;
-    const QString path = QDir(dir).filePath(QStringLiteral("kdeglobals"));
-    if (!QFile::exists(path))
+    return dir.isEmpty() ? QString() : QDir(dir).filePath(QStringLiteral("kdeglobals"));
+}
+
+bool kdeAnimationsOff(const QString& path)
+{
+    if (path.isEmpty() || !QFile::exists(path))
         return false;
     const QSettings kdeglobals(path, QSettings::IniFormat);
     bool ok = false;
@@ -94,15 +103,9 @@ bool kdeAnimationsOff()
     return ok && factor == 0.0;
 }
 
-} // namespace
-
 bool desktopPrefersReducedMotion()
 {
-    const std::optional<bool> gnomeAnimations =
-        GioSettings::instance().boolean("org.gnome.desktop.interface", "enable-animations");
-    if (gnomeAnimations == false)
-        return true;
-    return kdeAnimationsOff();
+    return gnomeAnimationsEnabled() == false || kdeAnimationsOff(kdeglobalsPath());
 }
 
 } // namespace platform

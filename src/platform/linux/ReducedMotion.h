@@ -1,6 +1,18 @@
 #pragma once
 
+#include <QString>
+
+#include <optional>
+
 namespace platform {
+
+// GNOME's org.gnome.desktop.interface enable-animations; nullopt where GIO or the
+// schema is missing.
+std::optional<bool> gnomeAnimationsEnabled();
+// Whether the kdeglobals file at the path sets [KDE] AnimationDurationFactor to 0.
+bool kdeAnimationsOff(const QString& kdeglobalsPath);
+// $XDG_CONFIG_HOME/kdeglobals, or ~/.config/kdeglobals.
+QString kdeglobalsPath();
 
 // Whether the desktop asks programs to keep still: GNOME's enable-animations off, or
 // KDE's AnimationDurationFactor at 0. Read from the settings each time it is called.

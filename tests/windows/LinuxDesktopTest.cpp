@@ -1,0 +1,100 @@
+#include "platform/linux/LinuxDesktop.h"
+#include "platform/linux/ReducedMotion.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// What the Linux desktop layer reads of the desktop's settings. GNOME's setting comes
+// from GSettings' key-file backend in a configuration folder of the test's own (set
+// up in main, before GIO reads it); the run without schemas is a second CTest entry.
+class LinuxDesktopTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    QString kdeglobals(const QByteArray& contents)
+    {
+        const QString path = m_dir.filePath(QStringLiteral("kdeglobals"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            qFatal("cannot write %s", qPrintable(path));
+        file.write(contents);
+        return path;
+    }
+
+private slots:
+    void kdeAnimationsAreOffOnlyAtAFactorOfZero()
+    {
+        QVERIFY(platform::kdeAnimationsOff(kdeglobals("[KDE]\nAnimationDurationFactor=0\n")));
+        QVERIFY(platform::kdeAnimationsOff(kdeglobals("[KDE]\nAnimationDurationFactor=0.0\n")));
+        QVERIFY(!platform::kdeAnimationsOff(kdeglobals("[KDE]\nAnimationDurationFactor=0.5\n")));
+        QVERIFY(!platform::kdeAnimationsOff(kdeglobals("[KDE]\nAnimationDurationFactor=\n")));
+        QVERIFY(!platform::kdeAnimationsOff(kdeglobals("[KDE]\nAnimationDurationFactor=off\n")));
+        QVERIFY(!platform::kdeAnimationsOff(kdeglobals("[General]\nAnimationDurationFactor=0\n")));
+        QVERIFY(!platform::kdeAnimationsOff(kdeglobals("\x01\x02 not an ini file")));
+        QVERIFY(!platform::kdeAnimationsOff(m_dir.filePath(QStringLiteral("missing"))));
+        QVERIFY(!platform::kdeAnimationsOff(QString()));
+    }
+
+    void kdeglobalsIsReadFromTheConfigurationFolder()
+    {
+        QCOMPARE(
+            platform::kdeglobalsPath(),
+            QDir(qEnvironmentVariable("XDG_CONFIG_HOME")).filePath(QStringLiteral("kdeglobals")));
+    }
+
+    void gnomeAnimationsSwitchedOffMeanReducedMotion()
+    {
+        QCOMPARE(platform::gnomeAnimationsEnabled(), std::optional<bool>(false));
+        QVERIFY(platform::LinuxDesktop().prefersReducedMotion());
+    }
+
+    // Run alone with no schema installed: opening a missing schema would abort.
+    void withoutTheGnomeSchemaTheSettingIsUnknown()
+    {
+        QCOMPARE(platform::gnomeAnimationsEnabled(), std::optional<bool>());
+        QVERIFY(!platform::LinuxDesktop().prefersReducedMotion());
+    }
+
+    void theSystemVersionIsTheKernelsAndSaysLinux()
+    {
+        const platform::SystemVersion version = platform::LinuxDesktop().systemVersion();
+        QCOMPARE(version.os, platform::SystemVersion::Os::Linux);
+        QVERIFY(version.major >= 2);
+        QVERIFY(!version.isMacOSAtLeast(12, 0, 0));
+    }
+
+    void anInvalidAddressIsNotOpened()
+    {
+        QVERIFY(!platform::LinuxDesktop().openUrl(QUrl()));
+        QVERIFY(!platform::LinuxDesktop().openUrl(
+            QUrl(QStringLiteral("https://exa mple"), QUrl::StrictMode)));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    // A configuration folder of our own, with GNOME's animations switched off in the
+    // key file GSettings' key-file backend reads.
+    static QTemporaryDir config;
+    if (!config.isValid())
+        qFatal("no temporary folder");
+    QDir(config.path()).mkpath(QStringLiteral("glib-2.0/settings"));
+    QFile keyfile(config.filePath(QStringLiteral("glib-2.0/settings/keyfile")));
+    if (!keyfile.open(QIODevice::WriteOnly))
+        qFatal("cannot write the GSettings key file");
+    keyfile.write("[org/gnome/desktop/interface]\nenable-animations=false\n");
+    keyfile.close();
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    qputenv("GSETTINGS_BACKEND", "keyfile");
+
+    QCoreApplication app(argc, argv);
+    LinuxDesktopTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "LinuxDesktopTest.moc"

@@ -1,0 +1,198 @@
+#include "X11Windows.h"
+
+#include "platform/Platform.h"
+#include "platform/fake/FakeKeyboardAccess.h"
+#include "platform/linux/LinuxDesktop.h"
+#include "windows/MainWindowController.h"
+#include "windows/OverlayWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QScreen>
+#include <QtTest>
+
+// The overlays on a real two-monitor X server with the Linux desktop layer: above
+// every window while shown, the focus handed back when they hide, the compositor
+// seen, and screenshots in the light and the dark appearance.
+class OverlayX11Test : public QObject {
+    Q_OBJECT
+
+private:
+    X11Windows m_x;
+    platform::FakeKeyboardAccess m_keyboard;
+    platform::LinuxDesktop m_desktop;
+    std::unique_ptr<QWidget> m_wallpaper;
+
+    unsigned int topViewable() const
+    {
+        unsigned int top = 0;
+        for (const TopWindow& window : m_x.topLevels())
+            if (window.viewable)
+                top = window.id;
+        return top;
+    }
+
+    static QPalette darkPalette()
+    {
+        QPalette palette;
+        palette.setColor(QPalette::Window, QColor(45, 45, 48));
+        palette.setColor(QPalette::WindowText, QColor(235, 235, 235));
+        palette.setColor(QPalette::Base, QColor(30, 30, 30));
+        palette.setColor(QPalette::Text, QColor(235, 235, 235));
+        palette.setColor(QPalette::Button, QColor(55, 55, 58));
+        palette.setColor(QPalette::ButtonText, QColor(235, 235, 235));
+        return palette;
+    }
+
+    static void save(const QPixmap& pixmap, const QString& name)
+    {
+        const QString dir = qEnvironmentVariable("TAVIMO_ARTIFACTS_DIR");
+        if (!dir.isEmpty() && QDir().mkpath(dir))
+            QVERIFY(pixmap.save(QDir(dir).filePath(name)));
+    }
+
+    // Locks on both screens, photographs each, unlocks; in the current appearance.
+    void photographLock(const QString& appearance)
+    {
+        MainWindowController controller;
+        controller.window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(controller.window()));
+        QTest::qWait(100);
+        save(controller.window()->grab(), QStringLiteral("main-window-%1.png").arg(appearance));
+
+        controller.lockButtonClicked();
+        QCOMPARE(controller.overlays().size(), 2);
+        for (OverlayWindow* overlay : controller.overlays())
+            QVERIFY(QTest::qWaitForWindowExposed(overlay));
+        QTest::qWait(300);
+        const QList<QScreen*> screens = QGuiApplication::screens();
+        save(screens[0]->grabWindow(0), QStringLiteral("overlay-primary-%1.png").arg(appearance));
+        save(screens[1]->grabWindow(0), QStringLiteral("overlay-secondary-%1.png").arg(appearance));
+        controller.unlock();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+        QVERIFY2(m_x.isConnected(), "no X server");
+        QCOMPARE(QGuiApplication::screens().size(), 2);
+        platform::overrideForTesting(&m_keyboard, &m_desktop);
+
+        // Something to blur behind the overlays: a wallpaper over both monitors.
+        m_wallpaper = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint |
+                                                             Qt::X11BypassWindowManagerHint);
+        m_wallpaper->setGeometry(0, 0, 3200, 1080);
+        QPalette palette;
+        QLinearGradient gradient(0, 0, 3200, 1080);
+        gradient.setColorAt(0, QColor(40, 120, 200));
+        gradient.setColorAt(0.5, QColor(240, 170, 60));
+        gradient.setColorAt(1, QColor(60, 170, 90));
+        palette.setBrush(QPalette::Window, gradient);
+        m_wallpaper->setPalette(palette);
+        m_wallpaper->setAutoFillBackground(true);
+        m_wallpaper->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_wallpaper.get()));
+    }
+
+    void cleanupTestCase()
+    {
+        m_wallpaper.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        platform::overrideForTesting(nullptr, nullptr);
+    }
+
+    void aShownOverlayIsRaisedAgainAboveAnyWindowStackedOverIt()
+    {
+        OverlayWindow overlay(QGuiApplication::screens().at(1), [] {});
+        overlay.orderFrontRegardless();
+        QVERIFY(QTest::qWaitForWindowExposed(&overlay));
+        const unsigned int overlayId = static_cast<unsigned int>(overlay.winId());
+        QTRY_COMPARE_WITH_TIMEOUT(topViewable(), overlayId, 2000);
+
+        const unsigned int intruder = m_x.mapPlainWindow(QPoint(2000, 100));
+        QTRY_COMPARE_WITH_TIMEOUT(topViewable(), overlayId, 2000);
+        m_x.raise(intruder);
+        QTRY_COMPARE_WITH_TIMEOUT(topViewable(), overlayId, 2000);
+
+        // Hidden, it no longer fights for the top.
+        overlay.orderOut();
+        m_x.raise(intruder);
+        QTest::qWait(200);
+        QCOMPARE(topViewable(), intruder);
+        m_x.destroy(intruder);
+    }
+
+    void theKeyOverlayTakesTheFocusAndGivesItBack()
+    {
+        const unsigned int typing = m_x.mapPlainWindow(QPoint(100, 100));
+        m_x.setFocus(typing);
+        QCOMPARE(m_x.focus(), typing);
+
+        auto overlay = std::make_unique<OverlayWindow>(QGuiApplication::primaryScreen(), [] {});
+        overlay->makeKeyAndOrderFront();
+        QVERIFY(QTest::qWaitForWindowExposed(overlay.get()));
+        const unsigned int overlayId = static_cast<unsigned int>(overlay->winId());
+        QTRY_COMPARE_WITH_TIMEOUT(m_x.focus(), overlayId, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(overlay->isActiveWindow(), 2000);
+
+        overlay->orderOut();
+        QTRY_COMPARE_WITH_TIMEOUT(m_x.focus(), typing, 2000);
+
+        // Focus the user moved elsewhere meanwhile stays where the user put it.
+        const unsigned int other = m_x.mapPlainWindow(QPoint(500, 100));
+        overlay->makeKeyAndOrderFront();
+        QTRY_COMPARE_WITH_TIMEOUT(m_x.focus(), overlayId, 2000);
+        m_x.setFocus(other);
+        overlay->orderOut();
+        QTest::qWait(200);
+        QCOMPARE(m_x.focus(), other);
+
+        // A window gone meanwhile is not given the focus, and nothing breaks.
+        overlay->makeKeyAndOrderFront();
+        QTRY_COMPARE_WITH_TIMEOUT(m_x.focus(), overlayId, 2000);
+        m_x.destroy(other);
+        overlay->orderOut();
+        QTest::qWait(200);
+        QVERIFY(m_x.focus() != other);
+        m_x.destroy(typing);
+    }
+
+    void translucencyFollowsTheCompositingManager()
+    {
+        QVERIFY(!m_desktop.compositesWindows());
+        OverlayWindow opaque(QGuiApplication::primaryScreen(), [] {});
+        QVERIFY(!opaque.isTranslucent());
+
+        {
+            X11Windows compositor; // a stand-in that owns the selection and blends nothing
+            QVERIFY(compositor.ownSelection("_NET_WM_CM_S0"));
+            QVERIFY(m_desktop.compositesWindows());
+            OverlayWindow translucent(QGuiApplication::primaryScreen(), [] {});
+            QVERIFY(translucent.isTranslucent());
+        }
+        // Its selection goes with its connection.
+        QTRY_VERIFY_WITH_TIMEOUT(!m_desktop.compositesWindows(), 2000);
+    }
+
+    void screenshotsInTheLightAndTheDarkAppearance()
+    {
+        QVERIFY(!m_desktop.compositesWindows());
+        const QPalette light = QApplication::palette();
+        photographLock(QStringLiteral("light"));
+        QApplication::setPalette(darkPalette());
+        photographLock(QStringLiteral("dark"));
+        QApplication::setPalette(light);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    OverlayX11Test test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "OverlayX11Test.moc"
