@@ -141,7 +141,8 @@ private slots:
         }
         QCOMPARE(access->liveTapCount(), 0);
         QCOMPARE(access->liveSourceCount(), 0);
-        const Names last(access->callNames().end() - 4, access->callNames().end());
+        const Names names = access->callNames();
+        const Names last(names.end() - 4, names.end());
         QCOMPARE(last, (Names{"enableTap", "removeFromMainLoop", "releaseTap", "releaseSource"}));
         QVERIFY(!access->calls[access->calls.size() - 4].enable);
     }

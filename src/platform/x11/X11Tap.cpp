@@ -42,6 +42,7 @@ std::unique_ptr<X11Tap> X11Tap::create(EventMask mask, TapCallback callback, voi
     std::unique_ptr<X11Tap> tap(new X11Tap(display, mask, callback, context));
     if (!tap->grab())
         return nullptr;
+    tap->m_inhibitor.acquire();
     return tap;
 }
 

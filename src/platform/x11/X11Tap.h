@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/KeyboardAccess.h"
+#include "platform/linux/LogindInhibitor.h"
 
 #include <QTimer>
 
@@ -17,6 +18,9 @@ class X11StallWatchdog;
 // The X11 tap: an active grab of the whole keyboard on the root window, held on an
 // Xlib connection of its own. Closing that connection (destroying the tap, or the
 // process dying) is what finally gives the keyboard back.
+//
+// The power, suspend and hibernate keys never reach X clients (logind reads them from
+// the devices), so the tap also holds a logind inhibitor lock for as long as it exists.
 //
 // Every grabbed key event is handed to the callback with the type its mask names. The
 // callback's return value is ignored: an X grab cannot pass an event on, so every
@@ -79,6 +83,7 @@ private:
     std::atomic<bool> m_releasedForStall{false};
 
     QTimer m_regrabTimer;
+    platform::LogindInhibitor m_inhibitor;
     X11RunLoopSource* m_source = nullptr;
     std::unique_ptr<X11StallWatchdog> m_watchdog;
 };
