@@ -1,5 +1,7 @@
 #include "platform/linux/LogindInhibitor.h"
 
+#include "platform/linux/SystemBusConnector.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -32,23 +34,49 @@ void LogindInhibitor::acquire()
     if (m_wanted)
         return;
     m_wanted = true;
-    // Released and wanted again before the reply came: that reply will be kept.
-    if (m_pendingCall || isHeld())
+    // Released and wanted again before the answer came: that answer will be kept.
+    if (isWaitingForReply() || isHeld())
         return;
+    requestWhenBusIsReady();
+}
 
-    // Without a system bus (a container, a minimal session) this fails at once.
-    QDBusConnection bus = QDBusConnection::systemBus();
-    if (!bus.isConnected())
+void LogindInhibitor::requestWhenBusIsReady()
+{
+    SystemBusConnector& connector = SystemBusConnector::instance();
+    switch (connector.state()) {
+    case SystemBusConnector::State::Connected:
+        sendRequest();
         return;
-    // The lock is a file descriptor: a bus that cannot pass one cannot carry it.
-    if (!(bus.connectionCapabilities() & QDBusConnection::UnixFileDescriptorPassing))
+    case SystemBusConnector::State::Unavailable:
         return;
+    case SystemBusConnector::State::NotTried:
+    case SystemBusConnector::State::Connecting:
+        m_waitingForBus = true;
+        connect(&connector, &SystemBusConnector::settled, this, &LogindInhibitor::handleBusSettled,
+                Qt::UniqueConnection);
+        connector.connectInBackground();
+        return;
+    }
+}
 
+void LogindInhibitor::handleBusSettled()
+{
+    disconnect(&SystemBusConnector::instance(), nullptr, this, nullptr);
+    m_waitingForBus = false;
+    if (m_wanted && SystemBusConnector::instance().state() == SystemBusConnector::State::Connected)
+        sendRequest();
+    if (!m_pendingCall)
+        emit stateChanged(); // no bus: this is the answer
+}
+
+void LogindInhibitor::sendRequest()
+{
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Inhibit"));
     call << QString::fromLatin1(kWhat) << QString::fromLatin1(kWho) << QString::fromLatin1(kWhy)
          << QString::fromLatin1(kMode);
-    m_pendingCall = new QDBusPendingCallWatcher(bus.asyncCall(call, kReplyTimeoutMs), this);
+    m_pendingCall = new QDBusPendingCallWatcher(
+        QDBusConnection::systemBus().asyncCall(call, kReplyTimeoutMs), this);
     connect(m_pendingCall, &QDBusPendingCallWatcher::finished, this, &LogindInhibitor::handleReply);
 }
 

@@ -11,8 +11,9 @@ namespace platform {
 // itself, so a keyboard grab cannot stop them. A logind inhibitor lock in "block" mode
 // does, for as long as its file descriptor stays open.
 //
-// The request is asynchronous so that locking never waits on the bus. Without a system
-// bus or logind, or when logind refuses, nothing is held and nothing is reported: the
+// Nothing here waits on the bus, so locking never does: the connection is opened in the
+// background (SystemBusConnector) and the request is asynchronous. Without a system bus
+// or logind, or when logind refuses, nothing is held and nothing is reported: the
 // keyboard lock works the same, only these keys stay with logind. Use on the main thread.
 class LogindInhibitor final : public QObject {
     Q_OBJECT
@@ -36,20 +37,24 @@ public:
 
     // True while logind has granted the lock and it has not been let go.
     bool isHeld() const { return m_fd >= 0; }
-    // True from a request until its reply (or failure) has been handled.
-    bool isWaitingForReply() const { return m_pendingCall != nullptr; }
+    // True from a request until its reply (or the lack of a bus) has been handled.
+    bool isWaitingForReply() const { return m_waitingForBus || m_pendingCall != nullptr; }
 
 signals:
-    // A reply was handled or the lock was let go.
+    // A reply (or the lack of a bus) was handled, or the lock was let go.
     void stateChanged();
 
 private:
+    void requestWhenBusIsReady();
+    void handleBusSettled();
+    void sendRequest();
     void handleReply(QDBusPendingCallWatcher* call);
     void closeDescriptor();
 
     QDBusPendingCallWatcher* m_pendingCall = nullptr;
     int m_fd = -1;
     bool m_wanted = false;
+    bool m_waitingForBus = false;
 };
 
 } // namespace platform
