@@ -120,7 +120,7 @@ private slots:
         KeyboardBlocker blocker;
         QVERIFY(injector.grabKeyboard());
         std::thread menu([this] {
-            std::this_thread::sleep_for(100ms);
+            std::this_thread::sleep_for(50ms);
             injector.ungrabKeyboard();
         });
         const bool started = blocker.start();
@@ -136,13 +136,13 @@ private slots:
         KeyboardBlocker blocker;
         const KeyClientState before = client.state();
         injector.press("a");
-        std::thread finger([] {
-            std::this_thread::sleep_for(100ms);
-            KeyInjector own;
-            own.release("a");
+        KeyInjector finger; // connected beforehand: the release must land inside the wait
+        std::thread lifting([&finger] {
+            std::this_thread::sleep_for(30ms);
+            finger.release("a");
         });
         const bool started = blocker.start();
-        finger.join();
+        lifting.join();
         QVERIFY(started);
         const KeyClientState after = client.state();
         QCOMPARE(after.presses, before.presses + 1);
@@ -156,13 +156,13 @@ private slots:
         QVERIFY(blocker.start());
         const KeyClientState before = client.state();
         injector.press("a"); // pressed while locked: the client never saw it go down
-        std::thread finger([] {
-            std::this_thread::sleep_for(100ms);
-            KeyInjector own;
-            own.release("a");
+        KeyInjector finger; // connected beforehand: the release must land inside the wait
+        std::thread lifting([&finger] {
+            std::this_thread::sleep_for(30ms);
+            finger.release("a");
         });
         blocker.stop();
-        finger.join();
+        lifting.join();
         const KeyClientState after = client.state();
         QCOMPARE(after.releases, before.releases);
         QCOMPARE(after.loneReleases, before.loneReleases);

@@ -75,6 +75,20 @@ private:
         tap.reset();
         source.reset();
     }
+    // The X server breaks every grab on XF86_Ungrab (Ctrl+Alt+KP_Divide with the
+    // grab:break_actions option): the one real way the platform takes a grab away.
+    void breakEveryGrab()
+    {
+        injector.press("Control_L");
+        injector.press("Alt_L");
+        injector.tap("KP_Divide");
+        injector.release("Alt_L");
+        injector.release("Control_L");
+    }
+    long switchOffs(EventType type) const
+    {
+        return std::count(recorder.types.begin(), recorder.types.end(), type);
+    }
     // Runs the event loop until the callback has seen `count` events.
     bool waitForRecorded(std::size_t count)
     {
@@ -93,6 +107,11 @@ private slots:
         for (const char* name : kStandardKeys)
             QVERIFY2(injector.hasKey(name), name);
         QVERIFY2(client.start(), qPrintable(client.error()));
+        QCOMPARE(
+            QProcess::execute(QStringLiteral("setxkbmap"),
+                              {QStringLiteral("-option"), QStringLiteral("grab:break_actions")}),
+            0);
+        QVERIFY(injector.hasKey("KP_Divide"));
     }
     void cleanup() { unlock(); }
 
@@ -189,29 +208,48 @@ private slots:
 
     void aGrabTakenAwayIsReportedAndTakenBack()
     {
-        // The X server breaks every grab on XF86_Ungrab (Ctrl+Alt+KP_Divide once this
-        // option is set): the one real way the platform takes a grab away.
-        QCOMPARE(
-            QProcess::execute(QStringLiteral("setxkbmap"),
-                              {QStringLiteral("-option"), QStringLiteral("grab:break_actions")}),
-            0);
-        QVERIFY(injector.hasKey("KP_Divide"));
         QVERIFY(lock());
-
-        injector.press("Control_L");
-        injector.press("Alt_L");
-        injector.tap("KP_Divide");
-        injector.release("Alt_L");
-        injector.release("Control_L");
-        QTRY_VERIFY_WITH_TIMEOUT(std::count(recorder.types.begin(), recorder.types.end(),
-                                            kEventTapDisabledByUserInput) == 1,
-                                 5000);
+        breakEveryGrab();
+        QTRY_VERIFY_WITH_TIMEOUT(switchOffs(kEventTapDisabledByUserInput) == 1, 5000);
         QVERIFY(static_cast<X11Tap&>(*tap).holdsGrab());
 
         const KeyClientState taken = client.state();
         injector.tapAll();
         QCOMPARE(client.state().presses, taken.presses);
-        QCOMPARE(QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("-option")}), 0);
+    }
+
+    void aGrabTakenAwayAndHeldElsewhereIsTakenBackOnceFree()
+    {
+        QVERIFY(lock());
+        breakEveryGrab();
+        QVERIFY(injector.grabKeyboard()); // before the tap hears of it
+        QTRY_VERIFY_WITH_TIMEOUT(switchOffs(kEventTapDisabledByUserInput) == 1, 5000);
+        QVERIFY(!static_cast<X11Tap&>(*tap).holdsGrab());
+
+        injector.ungrabKeyboard();
+        QTRY_VERIFY_WITH_TIMEOUT(static_cast<X11Tap&>(*tap).holdsGrab(), 2000);
+        const KeyClientState taken = client.state();
+        injector.tapAll();
+        QCOMPARE(client.state().presses, taken.presses);
+    }
+
+    void trustEndsWhenTheDisplayGoesAway()
+    {
+        QProcess server;
+        server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                              QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        QVERIFY(server.waitForStarted(5000));
+        while (!server.canReadLine())
+            QVERIFY(server.waitForReadyRead(10000));
+        const QByteArray display = qgetenv("DISPLAY");
+        qputenv("DISPLAY", ":" + server.readLine().trimmed());
+        QVERIFY(access.isProcessTrusted());
+
+        server.kill();
+        QVERIFY(server.waitForFinished(5000));
+        QTRY_VERIFY(!access.isProcessTrusted());
+        qputenv("DISPLAY", display);
+        QVERIFY(access.isProcessTrusted());
     }
 
     void aStalledMainThreadLosesTheGrabAndGetsItBackWhenItRunsAgain()
