@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QImage>
-#include <QPixmap>
 
 class QScreen;
 
@@ -9,11 +8,12 @@ class QScreen;
 // blurred picture of the screen taken before the overlay appears.
 namespace BlurredBackdrop {
 
-// Blurs by shrinking to an eighth, box-blurring the small picture and stretching it
-// back to the original size: a few milliseconds instead of a full-size blur.
+// Shrinks the picture to an eighth of its width and height and box-blurs the small
+// picture: a millisecond or two instead of a full-size blur. Drawn stretched back to
+// full size with smooth scaling, it reads as a wide blur. Null for a null picture.
 QImage blur(const QImage& picture);
 
-// The screen's current content, blurred; a null pixmap when it cannot be read.
-QPixmap ofScreen(QScreen& screen);
+// The screen's current content, blurred and shrunk; null when it cannot be read.
+QImage ofScreen(QScreen& screen);
 
 } // namespace BlurredBackdrop

@@ -143,7 +143,8 @@ void OverlayWindow::paintEvent(QPaintEvent*)
         painter.fillRect(rect(), SystemColor::windowBackground().withAlpha(0.45).resolved());
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     } else if (!m_backdrop.isNull()) {
-        painter.drawPixmap(rect(), m_backdrop);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(rect()), m_backdrop);
         painter.fillRect(rect(), SystemColor::windowBackground().withAlpha(0.35).resolved());
     } else {
         painter.fillRect(rect(), SystemColor::windowBackground().resolved());

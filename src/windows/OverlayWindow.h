@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QPixmap>
+#include <QImage>
 #include <QWidget>
 
 #include <functional>
@@ -56,5 +56,5 @@ private:
 
     const bool m_isPrimaryDisplay;
     bool m_isTranslucent = false;
-    QPixmap m_backdrop;
+    QImage m_backdrop; // blurred and shrunk; drawn stretched
 };
