@@ -35,6 +35,23 @@ std::optional<QIcon> iconFromFile(const QString& path)
     return icon;
 }
 
+// The compiled-in resource cannot change while the program runs, so it is decoded
+// once (several milliseconds for three sizes; overlays ask on every lock). Any
+// other path is read again on every call.
+std::optional<QIcon> bundledIcon()
+{
+    const QString path = resourcePath();
+    if (!path.startsWith(QLatin1String(":/")))
+        return iconFromFile(path);
+    static QString decodedPath;
+    static std::optional<QIcon> decoded;
+    if (decodedPath != path || !decoded) {
+        decoded = iconFromFile(path);
+        decodedPath = path;
+    }
+    return decoded;
+}
+
 QIcon asFullColour(QIcon icon)
 {
     icon.setIsMask(false);
@@ -64,7 +81,7 @@ QString themeIconName()
 
 std::optional<QIcon> image()
 {
-    if (std::optional<QIcon> bundled = iconFromFile(resourcePath()))
+    if (std::optional<QIcon> bundled = bundledIcon())
         return asFullColour(*bundled);
     const QIcon named = QIcon::fromTheme(themeIconName());
     if (!named.isNull())

@@ -2,8 +2,8 @@
 
 #include "ui/UiResources.h"
 
+#include <QCache>
 #include <QFile>
-#include <QHash>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QSvgRenderer>
@@ -85,6 +85,19 @@ qreal sideFor(qreal pointSize)
 std::optional<QPixmap> render(const QString& name, qreal pointSize, QFont::Weight weight,
                               const QColor& tint, qreal devicePixelRatio)
 {
+    const qreal dpr = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
+    // Views render their symbol on every paint; parsing SVG each time would cost
+    // far more than the paint itself.
+    static QCache<QString, QPixmap> rendered(256);
+    const QString key = QStringLiteral("%1|%2|%3|%4|%5")
+                            .arg(name)
+                            .arg(pointSize)
+                            .arg(int(weight))
+                            .arg(tint.rgba(), 8, 16)
+                            .arg(dpr);
+    if (const QPixmap* cached = rendered.object(key))
+        return *cached;
+
     std::optional<QByteArray> svg = source(name);
     if (!svg)
         return std::nullopt;
@@ -94,7 +107,6 @@ std::optional<QPixmap> render(const QString& name, qreal pointSize, QFont::Weigh
     if (!renderer.isValid())
         return std::nullopt;
 
-    const qreal dpr = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
     const int pixels = std::max(1, int(std::ceil(sideFor(pointSize) * dpr)));
     QImage drawing(pixels, pixels, QImage::Format_ARGB32);
     drawing.fill(Qt::transparent);
@@ -103,9 +115,9 @@ std::optional<QPixmap> render(const QString& name, qreal pointSize, QFont::Weigh
         painter.setRenderHint(QPainter::Antialiasing);
         renderer.render(&painter, QRectF(0, 0, pixels, pixels));
     }
-    const QImage image = tinted(drawing, tint);
-    QPixmap pixmap = QPixmap::fromImage(image);
+    QPixmap pixmap = QPixmap::fromImage(tinted(drawing, tint));
     pixmap.setDevicePixelRatio(dpr);
+    rendered.insert(key, new QPixmap(pixmap));
     return pixmap;
 }
 
