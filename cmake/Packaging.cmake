@@ -1,0 +1,79 @@
+# Where `cmake --install` puts Tavimo, and the packages CPack makes of it:
+# a Debian package on Linux, Tavimo.app in a disk image on macOS.
+include(GNUInstallDirs)
+
+set(tavimo_icon_svg ${PROJECT_SOURCE_DIR}/resources/icon/TavimoIcon.svg)
+# Rendered from the SVG by resources/ for the icns file; reused for the icon theme.
+set(tavimo_icon_png_dir ${PROJECT_BINARY_DIR}/resources/icon)
+set(tavimo_icon_png_sizes 128 256 512)
+set(tavimo_icon_icns ${PROJECT_BINARY_DIR}/resources/TavimoIcon.icns)
+
+if(APPLE)
+    # Tavimo.app/Contents/MacOS/Tavimo with TavimoIcon.icns in Contents/Resources.
+    set_source_files_properties(${tavimo_icon_icns} PROPERTIES
+        GENERATED TRUE
+        MACOSX_PACKAGE_LOCATION Resources)
+    target_sources(tavimo PRIVATE ${tavimo_icon_icns})
+    set_target_properties(tavimo PROPERTIES
+        OUTPUT_NAME Tavimo
+        MACOSX_BUNDLE TRUE
+        MACOSX_BUNDLE_INFO_PLIST ${PROJECT_SOURCE_DIR}/packaging/macos/Info.plist.in
+        MACOSX_BUNDLE_BUNDLE_NAME Tavimo
+        MACOSX_BUNDLE_EXECUTABLE_NAME Tavimo
+        MACOSX_BUNDLE_GUI_IDENTIFIER ${TAVIMO_APP_ID}
+        MACOSX_BUNDLE_ICON_FILE TavimoIcon
+        MACOSX_BUNDLE_SHORT_VERSION_STRING ${PROJECT_VERSION}
+        MACOSX_BUNDLE_BUNDLE_VERSION ${PROJECT_VERSION}
+        MACOSX_BUNDLE_COPYRIGHT "Tavimo")
+    install(TARGETS tavimo BUNDLE DESTINATION .)
+    set(CPACK_GENERATOR DragNDrop)
+else()
+    install(TARGETS tavimo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+    # The desktop entry is named after the application identifier, which Qt also
+    # reports as the windows' desktop file name: the taskbar matches them up.
+    set(tavimo_desktop_entry ${PROJECT_BINARY_DIR}/packaging/${TAVIMO_APP_ID}.desktop)
+    configure_file(${PROJECT_SOURCE_DIR}/packaging/linux/tavimo.desktop.in
+        ${tavimo_desktop_entry} @ONLY)
+    install(FILES ${tavimo_desktop_entry} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+
+    set(tavimo_metainfo ${PROJECT_BINARY_DIR}/packaging/${TAVIMO_APP_ID}.metainfo.xml)
+    configure_file(${PROJECT_SOURCE_DIR}/packaging/linux/tavimo.metainfo.xml.in
+        ${tavimo_metainfo} @ONLY)
+    install(FILES ${tavimo_metainfo} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+    foreach(size IN LISTS tavimo_icon_png_sizes)
+        install(FILES ${tavimo_icon_png_dir}/TavimoIcon-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+            RENAME ${TAVIMO_APP_ID}.png)
+    endforeach()
+    install(FILES ${tavimo_icon_svg}
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+        RENAME ${TAVIMO_APP_ID}.svg)
+
+    set(CPACK_GENERATOR DEB)
+endif()
+
+set(CPACK_PACKAGE_NAME tavimo)
+set(CPACK_PACKAGE_VENDOR Tavimo)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Locks the keyboard while you wipe it clean")
+set(CPACK_PACKAGE_DESCRIPTION
+    "With one click no key press, release, modifier or media key reaches any program. \
+Every display is covered by a glass overlay, the mouse stays free, and one more click \
+gives the keyboard back. On Linux it locks the keyboard of an X11 session.")
+set(CPACK_PACKAGE_CONTACT "Tavimo maintainers <maintainers@tavimo.app>")
+set(CPACK_PACKAGE_HOMEPAGE_URL https://tavimo.app)
+set(CPACK_STRIP_FILES TRUE)
+set(CPACK_PACKAGE_FILE_NAME "tavimo_${PROJECT_VERSION}")
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The libraries the program links come from dpkg-shlibdeps; the image plugin that reads
+# the icon file is loaded at run time, so it is named here.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-image-formats-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+
+include(CPack)
