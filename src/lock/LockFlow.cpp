@@ -28,10 +28,8 @@ void MainWindowController::lockButtonClicked()
     // Keys are blocked before any overlay is built: building them takes far longer.
     if (!m_blocker.start()) {
         m_permissionRequestInFlight = false;
-        if (m_permissionStatus)
-            m_permissionStatus->update(QStringLiteral("exclamationmark.shield.fill"),
-                                       QStringLiteral("Keyboard access still needs approval"),
-                                       false);
+        showStatus(QStringLiteral("exclamationmark.shield.fill"),
+                   QStringLiteral("Keyboard access still needs approval"), false);
         if (platform::keyboardAccess().preflightListenAccess())
             openAccessibilitySettings();
         else

@@ -32,17 +32,25 @@ void MainWindowController::refreshPermissionStatus()
     const bool trusted = platform::keyboardAccess().isProcessTrusted();
     if (trusted)
         m_permissionRequestInFlight = false;
+    if (trusted)
+        showStatus(QStringLiteral("checkmark.shield.fill"),
+                   QStringLiteral("Accessibility access is ready"), true);
+    else if (m_permissionRequestInFlight)
+        showStatus(QStringLiteral("hourglass"), QStringLiteral("Waiting for Accessibility access"),
+                   false);
+    else
+        showStatus(QStringLiteral("hand.raised.fill"),
+                   QStringLiteral("Accessibility access required"), false);
+}
+
+void MainWindowController::showStatus(const QString& symbolName, const QString& title, bool isReady)
+{
     if (!m_permissionStatus)
         return;
-    if (trusted)
-        m_permissionStatus->update(QStringLiteral("checkmark.shield.fill"),
-                                   QStringLiteral("Accessibility access is ready"), true);
-    else if (m_permissionRequestInFlight)
-        m_permissionStatus->update(QStringLiteral("hourglass"),
-                                   QStringLiteral("Waiting for Accessibility access"), false);
-    else
-        m_permissionStatus->update(QStringLiteral("hand.raised.fill"),
-                                   QStringLiteral("Accessibility access required"), false);
+    // Each state has a title of its own, so the title tells the state.
+    if (m_permissionStatus->title() == title)
+        return;
+    m_permissionStatus->update(symbolName, title, isReady);
 }
 
 void MainWindowController::openAccessibilitySettings()

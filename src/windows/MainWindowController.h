@@ -72,6 +72,9 @@ private:
 
     void buildUI();
     QList<QScreen*> screens() const;
+    // Writes the capsule, unless it already shows exactly that: the poll would otherwise
+    // repaint it twice a second for nothing.
+    void showStatus(const QString& symbolName, const QString& title, bool isReady);
 
     std::unique_ptr<QWidget> m_window;
     KeyboardBlocker m_blocker;

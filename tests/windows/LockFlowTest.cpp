@@ -125,7 +125,13 @@ private slots:
 
     void lockingBlocksKeysAndCoversEveryScreenInOrder()
     {
+        // Keys are blocked before the first overlay exists: overlays take far longer.
+        QList<bool> tapLiveWhenPlaced;
+        m_desktop->onPlaceAbove = [&](QWindow&) {
+            tapLiveWhenPlaced.append(m_keyboard->isTapEnabled());
+        };
         clickLock();
+        QCOMPARE(tapLiveWhenPlaced, (QList<bool>{true, true}));
         QVERIFY(m_controller->blocker().isActive());
         QVERIFY(m_keyboard->isTapEnabled());
 

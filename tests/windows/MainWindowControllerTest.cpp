@@ -10,6 +10,19 @@
 #include <QApplication>
 #include <QtTest>
 
+class PaintCounter : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+};
+
 // The controller's fields, its two constructors, its teardown and the permission
 // monitor that keeps the status capsule true to the keyboard-access state.
 class MainWindowControllerTest : public QObject {
@@ -149,6 +162,21 @@ private slots:
         controller.refreshPermissionStatus(); // granted
         QVERIFY(controller.lockButton()->isEnabled());
         QCOMPARE(controller.lockButton()->grab().toImage(), required);
+    }
+
+    void anUnchangedStateCostsTheCapsuleNoRepaint()
+    {
+        MainWindowController controller;
+        controller.window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(controller.window()));
+        QTest::qWait(100);
+        PaintCounter paints;
+        controller.permissionStatus()->installEventFilter(&paints);
+        QTest::qWait(1100); // two ticks, nothing changed
+        QCOMPARE(paints.count, 0);
+        m_keyboard->trusted = false;
+        QTRY_VERIFY_WITH_TIMEOUT(paints.count > 0, 700);
+        QCOMPARE(pillState(controller.permissionStatus()), kRequired);
     }
 
     void openingAccessibilitySettingsGoesThroughTheDesktop()

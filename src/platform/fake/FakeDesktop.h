@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <functional>
+
 namespace platform {
 
 // Records what the windows ask of the desktop; answers with settings a test chooses.
@@ -23,13 +25,20 @@ public:
     QList<QWindow*> windowsPlacedAbove;
     int reducedMotionReads = 0;
     QList<QWindow*> keyWindows;
+    // Runs inside placeAboveAllWindows, for tests that check what holds at that moment.
+    std::function<void(QWindow&)> onPlaceAbove;
 
     SystemVersion systemVersion() override { return version; }
     bool prefersReducedMotion() override;
     bool openUrl(const QUrl& url) override;
     void openKeyboardAccessSettings() override { ++keyboardAccessSettingsOpened; }
     bool revealFile(const QString& path) override;
-    void placeAboveAllWindows(QWindow& window) override { windowsPlacedAbove.append(&window); }
+    void placeAboveAllWindows(QWindow& window) override
+    {
+        windowsPlacedAbove.append(&window);
+        if (onPlaceAbove)
+            onPlaceAbove(window);
+    }
     void makeKeyWindow(QWindow& window) override { keyWindows.append(&window); }
     bool compositesWindows() override { return compositing; }
 };
