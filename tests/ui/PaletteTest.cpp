@@ -90,16 +90,6 @@ private slots:
                  Palette::overlayScrim().resolved(Appearance::Dark));
         QCOMPARE(Palette::overlayScrim().resolved().rgba(), qRgba(0, 0, 0, qRound(0.32 * 255)));
     }
-
-    void textStaysLegibleOnItsSurface()
-    {
-        // Primary text against the fill it sits on, in both appearances.
-        for (Appearance appearance : {Appearance::Light, Appearance::Dark}) {
-            const QColor text = Palette::textPrimary().resolved(appearance);
-            const QColor window = SystemColor::windowBackground().resolved(appearance);
-            QVERIFY(qAbs(text.lightness() - window.lightness()) > 150);
-        }
-    }
 };
 
 QTEST_MAIN(PaletteTest)
