@@ -155,7 +155,7 @@ private slots:
         QVERIFY(blocker.start());
         const KeyClientState before = client.state();
         injector.press("a"); // pressed while locked: the client never saw it go down
-        KeyInjector finger; // connected beforehand: the release must land inside the wait
+        KeyInjector finger;  // connected beforehand: the release must land inside the wait
         std::thread lifting([&finger] {
             std::this_thread::sleep_for(30ms);
             finger.release("a");
