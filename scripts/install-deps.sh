@@ -6,11 +6,11 @@ packages=(
     # build
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libqt6svg6 libgl-dev
-    libx11-dev libxtst-dev
+    libx11-dev libxtst-dev libxcb1-dev
     # icon and packages
     icnsutils dpkg-dev file desktop-file-utils
     # a real X server, monitors, input injection and screenshots for the tests and the demo
-    xvfb xauth x11-xserver-utils x11-utils xdotool x11-apps imagemagick
+    xvfb xauth x11-xkb-utils x11-xserver-utils x11-utils xdotool x11-apps imagemagick
     # the stand-in login manager of the tests
     dbus dbus-daemon
     fonts-dejavu-core
