@@ -7,30 +7,26 @@
 
 namespace {
 
-// How each material looks without a real blur behind it. Without a compositor
-// nothing behind the window shows through, so the bases are frosted and fairly
-// opaque; behind-window materials more so, since their window is the backdrop.
-QColor materialBase(GlassMaterial material, GlassBlending blending, Appearance appearance)
+// How each material looks without a real blur behind it. A window's own
+// background (under-window) cannot blur the desktop, so it is all but opaque:
+// a see-through window would show sharp desktop detail behind its text, or,
+// without a compositor, black. The overlay card (HUD) sits on the overlay's own
+// blurred snapshot and stays translucent; menu and selection are drawn within a
+// window and only lighten or darken what is under them.
+QColor materialBase(GlassMaterial material, Appearance appearance)
 {
     const bool dark = appearance == Appearance::Dark;
-    QColor base;
     switch (material) {
     case GlassMaterial::Selection:
-        base = dark ? QColor(255, 255, 255, 16) : QColor(255, 255, 255, 28);
-        break;
+        return dark ? QColor(255, 255, 255, 14) : QColor(255, 255, 255, 24);
     case GlassMaterial::Menu:
-        base = dark ? QColor(58, 58, 62, 110) : QColor(255, 255, 255, 120);
-        break;
+        return dark ? QColor(58, 58, 62, 90) : QColor(255, 255, 255, 96);
     case GlassMaterial::HudWindow:
-        base = dark ? QColor(30, 30, 34, 150) : QColor(248, 248, 250, 150);
-        break;
+        return dark ? QColor(30, 30, 34, 150) : QColor(248, 248, 250, 150);
     case GlassMaterial::UnderWindowBackground:
-        base = dark ? QColor(38, 38, 40, 215) : QColor(238, 238, 240, 215);
-        break;
+        return dark ? QColor(36, 36, 38, 248) : QColor(238, 238, 240, 248);
     }
-    if (blending == GlassBlending::WithinWindow)
-        base.setAlphaF(base.alphaF() * 0.8f);
-    return base;
+    return Qt::transparent;
 }
 
 } // namespace
@@ -53,7 +49,7 @@ void FallbackGlassView::setColors(const QColor& border, const QColor& background
     m_borderColor = border;
     m_backgroundColor = background;
     m_appearance = currentAppearance();
-    m_materialColor = materialBase(m_material, m_blendingMode, m_appearance);
+    m_materialColor = materialBase(m_material, m_appearance);
     QWidget::update();
 }
 
