@@ -15,10 +15,13 @@ class LinuxDesktopTest : public QObject {
 
 private:
     QTemporaryDir m_dir;
+    int m_files = 0;
 
+    // A file of its own for each case: QSettings caches a file it has read until its
+    // time stamp changes, which a rewrite within the same second may not do.
     QString kdeglobals(const QByteArray& contents)
     {
-        const QString path = m_dir.filePath(QStringLiteral("kdeglobals"));
+        const QString path = m_dir.filePath(QStringLiteral("kdeglobals-%1").arg(++m_files));
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             qFatal("cannot write %s", qPrintable(path));
