@@ -14,6 +14,10 @@ namespace SymbolImage {
 
 namespace {
 
+// Far beyond any size the interface uses; larger asks get no image rather than
+// an allocation of gigabytes.
+constexpr qreal maximumPixels = 2048;
+
 // The symbols are drawn on a 24-unit grid whose strokes say stroke-width="2";
 // other weights swap that width, the way a heavier font thickens its stems.
 constexpr char drawnStroke[] = "stroke-width=\"2\"";
@@ -85,7 +89,10 @@ qreal sideFor(qreal pointSize)
 std::optional<QPixmap> render(const QString& name, qreal pointSize, QFont::Weight weight,
                               const QColor& tint, qreal devicePixelRatio)
 {
-    const qreal dpr = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
+    const qreal dpr =
+        devicePixelRatio > 0 && std::isfinite(devicePixelRatio) ? devicePixelRatio : 1.0;
+    if (!(pointSize > 0) || sideFor(pointSize) * dpr > maximumPixels)
+        return std::nullopt;
     // Views render their symbol on every paint; parsing SVG each time would cost
     // far more than the paint itself.
     static QCache<QString, QPixmap> rendered(256);

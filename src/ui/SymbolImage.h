@@ -16,7 +16,8 @@ bool exists(const QString& name);
 // Logical side of the square image of a symbol of this point size.
 qreal sideFor(qreal pointSize);
 
-// Nothing for an unknown name. Rendered at devicePixelRatio for crisp edges.
+// Nothing for an unknown name or a size that is not a sensible positive number.
+// Rendered at devicePixelRatio for crisp edges.
 std::optional<QPixmap> render(const QString& name, qreal pointSize, QFont::Weight weight,
                               const QColor& tint, qreal devicePixelRatio = 1.0);
 

@@ -3,6 +3,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <cmath>
+
 namespace UiFont {
 
 QFont system(qreal points, QFont::Weight weight)
@@ -13,7 +15,9 @@ QFont system(qreal points, QFont::Weight weight)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         dpi = screen->logicalDotsPerInchY();
     QFont font = QGuiApplication::font();
-    font.setPointSizeF(points * 72.0 / dpi);
+    // A size that is no positive number keeps the default size (Qt would warn).
+    if (points > 0 && std::isfinite(points) && dpi > 0)
+        font.setPointSizeF(points * 72.0 / dpi);
     font.setWeight(weight);
     return font;
 }

@@ -72,13 +72,20 @@ private slots:
         QVERIFY(holes > 10);
     }
 
-    void unknownOrPathLikeNamesGiveNothing()
+    void unknownNamesAndNonsenseSizesGiveNothing()
     {
         for (const QString& name : {QString("no.such.symbol"), QString(), QString("../TavimoIcon"),
                                     QString("lock.fill/../lock.fill"), QString("LOCK.FILL")}) {
             QVERIFY2(!SymbolImage::exists(name), qPrintable(name));
             QVERIFY2(!SymbolImage::render(name, 12, QFont::DemiBold, Qt::black), qPrintable(name));
         }
+        for (qreal points : {0.0, -12.0, qQNaN(), qInf(), 1e7})
+            QVERIFY(!SymbolImage::render("lock.fill", points, QFont::DemiBold, Qt::black));
+        // A nonsense pixel ratio falls back to 1.
+        const auto plain =
+            SymbolImage::render("lock.fill", 12, QFont::DemiBold, Qt::black, qQNaN());
+        QVERIFY(plain);
+        QCOMPARE(plain->devicePixelRatio(), 1.0);
     }
 };
 
