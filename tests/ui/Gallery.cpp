@@ -230,7 +230,7 @@ std::unique_ptr<QWidget> iconScene()
 {
     auto window = std::make_unique<QWidget>();
     window->setAutoFillBackground(true);
-    window->resize(760, 540);
+    window->resize(820, 540);
     int x = 10;
     for (int side : {512, 128, 64, 32, 16}) {
         iconLabel(side, window.get())->move(x, 10);
