@@ -56,7 +56,8 @@ OverlayWindow::OverlayWindow(QScreen* screen, std::function<void()> onUnlock, bo
     if (m_isTranslucent)
         setAttribute(Qt::WA_TranslucentBackground);
     else if (screen)
-        m_backdrop = BlurredBackdrop::ofScreen(*screen);
+        m_snapshot = BlurredBackdrop::ofScreen(*screen);
+    tintBackdrop();
 
     buildContent(std::move(onUnlock));
 
@@ -135,6 +136,20 @@ void OverlayWindow::orderOut()
     hide();
 }
 
+// Tint and scrim go onto the small snapshot once, so that painting is one stretched
+// image, not three full-screen layers.
+void OverlayWindow::tintBackdrop()
+{
+    if (m_snapshot.isNull()) {
+        m_backdrop = QImage();
+        return;
+    }
+    m_backdrop = m_snapshot.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&m_backdrop);
+    painter.fillRect(m_backdrop.rect(), SystemColor::windowBackground().withAlpha(0.35).resolved());
+    painter.fillRect(m_backdrop.rect(), Palette::overlayScrim().resolved());
+}
+
 void OverlayWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -142,14 +157,23 @@ void OverlayWindow::paintEvent(QPaintEvent*)
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.fillRect(rect(), SystemColor::windowBackground().withAlpha(0.45).resolved());
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter.fillRect(rect(), Palette::overlayScrim().resolved());
     } else if (!m_backdrop.isNull()) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(QRectF(rect()), m_backdrop);
-        painter.fillRect(rect(), SystemColor::windowBackground().withAlpha(0.35).resolved());
     } else {
         painter.fillRect(rect(), SystemColor::windowBackground().resolved());
+        painter.fillRect(rect(), Palette::overlayScrim().resolved());
     }
-    painter.fillRect(rect(), Palette::overlayScrim().resolved());
+}
+
+void OverlayWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ApplicationPaletteChange) {
+        tintBackdrop(); // light and dark tint differently
+        update();
+    }
+    QWidget::changeEvent(event);
 }
 
 void OverlayWindow::mousePressEvent(QMouseEvent* event)

@@ -47,14 +47,17 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
     // Every click that misses the button is taken here and does nothing.
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void buildContent(std::function<void()> onUnlock);
+    void tintBackdrop();
 
     const bool m_isPrimaryDisplay;
     bool m_isTranslucent = false;
-    QImage m_backdrop; // blurred and shrunk; drawn stretched
+    QImage m_snapshot; // blurred and shrunk
+    QImage m_backdrop; // the snapshot under the tint and the scrim; drawn stretched
 };
