@@ -1,10 +1,15 @@
 // A locked keyboard holds logind's power, suspend and hibernate keys off, from start()
-// to stop(), and locking works the same when no login manager grants that. Real X11
+// to stop() (also when the lock button and the overlay's unlock button drive them), and
+// locking works the same when no login manager grants that. Real X11
 // tap, stand-in login manager on a private system bus (both wrappers).
 #include "X11TestSupport.h"
 #include "lock/KeyboardBlocker.h"
 #include "support/FakeLoginManagerProcess.h"
 #include "support/OutputRecorder.h"
+#include "ui/FocusAwareButton.h"
+#include "ui/GlassButton.h"
+#include "windows/MainWindowController.h"
+#include "windows/OverlayWindow.h"
 
 #include <QApplication>
 #include <QTest>
@@ -40,6 +45,7 @@ private slots:
     void refusedTapAsksForNothingAndHoldsNothing();
     void lockWorksQuietlyWithoutALoginManager();
     void lockWorksQuietlyWhenTheLoginManagerRefuses();
+    void lockAndUnlockThroughTheWindowsTakeAndLetGoTheInhibitor();
 
 private:
     void startStandIn(const QString& behaviour = QStringLiteral("answer"))
@@ -150,6 +156,30 @@ void X11PowerKeysTest::lockWorksQuietlyWhenTheLoginManagerRefuses()
     QVERIFY(!keyboardIsGrabbed());
 
     QCOMPARE(output.recorded(), QString());
+}
+
+void X11PowerKeysTest::lockAndUnlockThroughTheWindowsTakeAndLetGoTheInhibitor()
+{
+    startStandIn();
+    MainWindowController controller;
+    controller.window()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(controller.window()));
+
+    QTest::mouseClick(controller.lockButton()->button(), Qt::LeftButton);
+    QVERIFY(controller.blocker().isActive());
+    QTRY_COMPARE(m_standIn->isHeld(0), std::optional<bool>(true));
+    QCOMPARE(m_standIn->request(0), std::optional<QStringList>(kExpectedRequest));
+
+    GlassButton* unlock = nullptr;
+    for (OverlayWindow* overlay : controller.overlays()) {
+        if (overlay->isPrimaryDisplay())
+            unlock = overlay->findChild<GlassButton*>(QStringLiteral("unlockButton"));
+    }
+    QVERIFY(unlock);
+    QTest::mouseClick(unlock->button(), Qt::LeftButton);
+    QVERIFY(!controller.blocker().isActive());
+    QTRY_COMPARE(m_standIn->isHeld(0), std::optional<bool>(false));
+    QCOMPARE(m_standIn->requestCount(), std::optional<uint>(1));
 }
 
 QTEST_MAIN(X11PowerKeysTest)
