@@ -1,13 +1,9 @@
 #include "app/AppDelegate.h"
 
 #include "app/FirstLaunch.h"
-// MainWindowController.h's inline accessors need these types complete.
-#include "ui/GlassButton.h"
-#include "ui/InfoPill.h"
 #include "windows/MainWindowController.h"
 
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
 
 namespace {

@@ -16,9 +16,6 @@ void moveToApplicationsIfNeeded(const std::function<void()>& completion)
     surroundings.executablePath = QCoreApplication::applicationFilePath();
     surroundings.alertIcon = AppIcon::image().value_or(QApplication::windowIcon());
     surroundings.alerts = &alerts;
-    // Modal alerts come to the front by themselves; nothing else is open yet.
-    surroundings.bringToFront = [] {
-    };
     // Runs inside the event loop (the delegate is called from it), so exit() ends it and
     // main() returns.
     surroundings.terminate = [] {

@@ -31,8 +31,6 @@ void MoveOffer::run(const std::function<void()>& completion)
         completion();
         return;
     }
-    if (m_surroundings.bringToFront)
-        m_surroundings.bringToFront();
     if (!userWantsToMove()) {
         completion();
         return;

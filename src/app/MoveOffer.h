@@ -17,8 +17,6 @@ public:
         QString executablePath;
         QIcon alertIcon;
         AlertPresenter* alerts = nullptr;
-        // Brings the application in front of the one that was active.
-        std::function<void()> bringToFront;
         // Ends the application; called instead of the completion after a successful move.
         std::function<void()> terminate;
     };
