@@ -4,6 +4,7 @@
 #include <QList>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTimer>
 
 namespace {
@@ -21,9 +22,11 @@ int MessageBoxAlertPresenter::run(const Alert& alert)
 {
     QMessageBox box;
     box.setWindowTitle(QStringLiteral("Tavimo"));
-    box.setText(alert.messageText);
-    box.setInformativeText(alert.informativeText);
-    box.setTextFormat(Qt::PlainText);
+    // Both texts go in escaped: the informative label guesses rich text by itself, and an
+    // error naming a file such as "<b>.txt" must show that name, not bold text.
+    box.setTextFormat(Qt::RichText);
+    box.setText(QStringLiteral("<b>%1</b>").arg(alert.messageText.toHtmlEscaped()));
+    box.setInformativeText(Qt::convertFromPlainText(alert.informativeText));
     if (alert.icon.isNull())
         box.setIcon(standardIconFor(alert.style));
     else

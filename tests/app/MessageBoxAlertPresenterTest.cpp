@@ -5,7 +5,25 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
+
+// What a label showing `text` puts on screen, as plain text.
+QString shownText(QMessageBox* box, const QString& text)
+{
+    for (QLabel* label : box->findChildren<QLabel*>()) {
+        if (label->text() != text)
+            continue;
+        const bool rich = label->textFormat() == Qt::RichText ||
+                          (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(text));
+        if (!rich)
+            return text;
+        QTextDocument document;
+        document.setHtml(text);
+        return document.toPlainText();
+    }
+    return QStringLiteral("(no label shows it)");
+}
 
 // Answers the next message box by clicking the button with the given text, after
 // recording what the box showed.
@@ -28,8 +46,8 @@ struct Answerer {
                 answerSoon();
                 return;
             }
-            text = box->text();
-            informativeText = box->informativeText();
+            text = shownText(box, box->text());
+            informativeText = shownText(box, box->informativeText());
             hasCustomIcon = box->icon() == QMessageBox::NoIcon && !box->iconPixmap().isNull();
             quitsOnClose = box->testAttribute(Qt::WA_QuitOnClose);
             if (box->defaultButton())
@@ -109,7 +127,9 @@ private slots:
     {
         Alert failure;
         failure.messageText = QStringLiteral("Couldn't move to Applications");
-        failure.informativeText = QStringLiteral("Couldn’t copy “x”: Permission denied.");
+        // A file name that looks like markup is shown as it is.
+        failure.informativeText =
+            QStringLiteral("Couldn’t copy “/tmp/<b>x</b> & y”: Permission denied.");
         failure.style = Alert::Style::Warning;
         Answerer answerer(QString{});
         answerer.answerSoon();
