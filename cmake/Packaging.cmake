@@ -10,7 +10,8 @@ set(tavimo_icon_icns ${PROJECT_BINARY_DIR}/resources/TavimoIcon.icns)
 
 if(APPLE)
     # Tavimo.app/Contents/MacOS/Tavimo with TavimoIcon.icns in Contents/Resources.
-    set_source_files_properties(${tavimo_icon_icns} PROPERTIES
+    # Source file properties belong to a directory: set them where the target lives.
+    set_source_files_properties(${tavimo_icon_icns} TARGET_DIRECTORY tavimo PROPERTIES
         GENERATED TRUE
         MACOSX_PACKAGE_LOCATION Resources)
     target_sources(tavimo PRIVATE ${tavimo_icon_icns})

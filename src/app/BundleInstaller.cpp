@@ -102,6 +102,8 @@ Outcome install(const QString& bundlePath, const QString& destinationPath)
     const QFileInfo destination(destinationPath);
     const QString folder = destination.absolutePath();
 
+    if (!QFileInfo(folder).isDir())
+        return {false, QStringLiteral("There is no folder “%1”.").arg(folder)};
     QTemporaryDir staging(QDir(folder).filePath(QLatin1Char('.') + destination.fileName() +
                                                 QStringLiteral(".partial-XXXXXX")));
     if (!staging.isValid()) {
