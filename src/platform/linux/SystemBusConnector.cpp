@@ -5,6 +5,8 @@
 
 #include <thread>
 
+namespace platform {
+
 SystemBusConnector& SystemBusConnector::instance()
 {
     static SystemBusConnector connector;
@@ -35,3 +37,5 @@ void SystemBusConnector::finish(bool connected)
     m_state = connected ? State::Connected : State::Unavailable;
     emit settled();
 }
+
+} // namespace platform

@@ -2,9 +2,12 @@
 
 #include <QObject>
 
+namespace platform {
+
 // Opens the process's system bus connection on a thread of its own, once. Opening it
-// is a blocking handshake: with a hung bus daemon it does not return for a minute, and
-// the thread that asks first must not be the one that serves the lock click.
+// is a blocking handshake: a bus daemon that accepts and never answers holds it until
+// the daemon answers or goes away, and the thread that asks first must not be the one
+// that serves the lock click.
 class SystemBusConnector final : public QObject {
     Q_OBJECT
 
@@ -28,3 +31,5 @@ private:
 
     State m_state = State::NotTried;
 };
+
+} // namespace platform
