@@ -56,6 +56,12 @@ click_button_of() { # window name-for-messages
 
 demonstrate() {
     shots=${TAVIMO_SCREENSHOTS:-$build/screenshots}
+    # A headless root session has no runtime folder; Qt would say so on every start.
+    local runtime=
+    if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+        runtime=$(mktemp -d)
+        export XDG_RUNTIME_DIR=$runtime
+    fi
     mkdir -p "$shots"
     rm -f "$shots"/*.png
 
@@ -92,6 +98,7 @@ demonstrate() {
     kill "$pid"
     wait "$pid" 2>/dev/null || true
     trap - EXIT
+    [ -z "$runtime" ] || rm -rf "$runtime"
     say "locked and unlocked the keyboard; screenshots:"
     for png in "$shots"/*.png; do
         echo "  $png"
