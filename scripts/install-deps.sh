@@ -6,7 +6,7 @@ packages=(
     # build
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libqt6svg6 libgl-dev
-    libx11-dev libxtst-dev libxcb1-dev
+    libx11-dev libxtst-dev libxcb1-dev libxcb-render0-dev
     # icon and packages
     icnsutils dpkg-dev file desktop-file-utils
     # a real X server, monitors, input injection and screenshots for the tests and the demo

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <QUrl>
 
+class QScreen;
 class QWindow;
 
 // What the windows need of the desktop beyond Qt itself.
@@ -49,6 +51,9 @@ public:
     virtual void makeKeyWindow(QWindow& window) = 0;
     // Whether a compositing manager blends translucent windows with what lies behind.
     virtual bool compositesWindows() = 0;
+    // What the screen shows now, shrunk by the factor in each direction (each pixel
+    // stands for a block of the screen's pixels); null when it cannot be read.
+    virtual QImage screenSnapshot(QScreen& screen, int shrinkFactor) = 0;
 };
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #include "windows/BlurredBackdrop.h"
 
-#include <QPixmap>
+#include "platform/Platform.h"
+
 #include <QScreen>
 
 #include <algorithm>
@@ -9,7 +10,6 @@
 namespace BlurredBackdrop {
 namespace {
 
-constexpr int kShrinkFactor = 8;
 constexpr int kBoxRadius = 2;
 constexpr int kBoxPasses = 3; // three box blurs come close to a Gaussian
 
@@ -42,46 +42,6 @@ void boxBlurRows(QImage& image, int radius)
     }
 }
 
-// Averages each kShrinkFactor-square block into one pixel, reading every other pixel of
-// it in both directions: a quarter of the reads of a full average, and after the blur
-// no difference shows.
-QImage shrink(const QImage& picture)
-{
-    const QImage source = picture.format() == QImage::Format_RGB32 ||
-                                  picture.format() == QImage::Format_ARGB32_Premultiplied
-                              ? picture
-                              : picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const int width = std::max(1, source.width() / kShrinkFactor);
-    const int height = std::max(1, source.height() / kShrinkFactor);
-    QImage small(width, height, QImage::Format_ARGB32_Premultiplied);
-    const bool opaque = !source.hasAlphaChannel();
-    constexpr int kStep = 2;
-    constexpr int kSamples = (kShrinkFactor / kStep) * (kShrinkFactor / kStep);
-    // Blocks are whole: the few pixels past the last full block are left out.
-    for (int y = 0; y < height; ++y) {
-        auto* out = reinterpret_cast<QRgb*>(small.scanLine(y));
-        const uchar* rows[kShrinkFactor / kStep];
-        for (int i = 0; i < kShrinkFactor / kStep; ++i)
-            rows[i] =
-                source.constScanLine(std::min(source.height() - 1, y * kShrinkFactor + i * kStep));
-        for (int x = 0; x < width; ++x) {
-            unsigned sum[4] = {0, 0, 0, 0};
-            const int left = std::min(x * kShrinkFactor, source.width() - kShrinkFactor);
-            for (const uchar* row : rows) {
-                const auto* line = reinterpret_cast<const QRgb*>(row) + std::max(0, left);
-                for (int dx = 0; dx < kShrinkFactor && dx < source.width(); dx += kStep) {
-                    const QRgb p = line[dx];
-                    sum[0] += qRed(p), sum[1] += qGreen(p), sum[2] += qBlue(p);
-                    sum[3] += qAlpha(p);
-                }
-            }
-            out[x] = qRgba(int(sum[0] / kSamples), int(sum[1] / kSamples), int(sum[2] / kSamples),
-                           opaque ? 255 : int(sum[3] / kSamples));
-        }
-    }
-    return small;
-}
-
 QImage transposed(const QImage& image)
 {
     return image.transformed(QTransform(0, 1, 1, 0, 0, 0));
@@ -89,25 +49,22 @@ QImage transposed(const QImage& image)
 
 } // namespace
 
-QImage blur(const QImage& picture)
+QImage blur(const QImage& small)
 {
-    if (picture.isNull())
+    if (small.isNull())
         return {};
-    QImage small = shrink(picture);
+    QImage blurred = small.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     for (int pass = 0; pass < kBoxPasses; ++pass)
-        boxBlurRows(small, kBoxRadius);
-    small = transposed(small);
+        boxBlurRows(blurred, kBoxRadius);
+    blurred = transposed(blurred);
     for (int pass = 0; pass < kBoxPasses; ++pass)
-        boxBlurRows(small, kBoxRadius);
-    return transposed(small);
+        boxBlurRows(blurred, kBoxRadius);
+    return transposed(blurred);
 }
 
 QImage ofScreen(QScreen& screen)
 {
-    const QPixmap shot = screen.grabWindow(0);
-    if (shot.isNull())
-        return {};
-    return blur(shot.toImage());
+    return blur(platform::desktop().screenSnapshot(screen, kShrinkFactor));
 }
 
 } // namespace BlurredBackdrop

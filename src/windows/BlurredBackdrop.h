@@ -8,12 +8,15 @@ class QScreen;
 // blurred picture of the screen taken before the overlay appears.
 namespace BlurredBackdrop {
 
-// Shrinks the picture to an eighth of its width and height and box-blurs the small
-// picture: a millisecond or two instead of a full-size blur. Drawn stretched back to
-// full size with smooth scaling, it reads as a wide blur. Null for a null picture.
-QImage blur(const QImage& picture);
+// A picture of the screen is taken at an eighth of its width and height and blurred
+// at that size: well under a millisecond instead of a full-size blur. Drawn stretched
+// back to full size with smooth scaling, it reads as a wide blur.
+inline constexpr int kShrinkFactor = 8;
 
-// The screen's current content, blurred and shrunk; null when it cannot be read.
+// Three box blurs of radius 2 over the small picture, the same size back; null for null.
+QImage blur(const QImage& small);
+
+// The screen's current content, shrunk and blurred; null when it cannot be read.
 QImage ofScreen(QScreen& screen);
 
 } // namespace BlurredBackdrop

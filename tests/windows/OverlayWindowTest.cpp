@@ -238,26 +238,32 @@ private slots:
         QCOMPARE(qAlpha(shot.pixel(5, 5)), 255);
     }
 
-    void blurShrinksByEightAndSmoothsSharpEdges()
+    void theBlurSmoothsSharpEdgesAndKeepsTheSize()
     {
-        QImage stripes(640, 360, QImage::Format_RGB32);
+        QImage stripes(80, 45, QImage::Format_RGB32);
         for (int y = 0; y < stripes.height(); ++y)
             for (int x = 0; x < stripes.width(); ++x)
-                stripes.setPixel(x, y, (x / 16) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+                stripes.setPixel(x, y, (x / 2) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
         const QImage blurred = BlurredBackdrop::blur(stripes);
-        QCOMPARE(blurred.size(), QSize(80, 45));
-        // Stripes two small pixels wide are gone: only greys near the middle remain.
+        QCOMPARE(blurred.size(), stripes.size());
+        // Stripes two pixels wide are gone: only greys near the middle remain.
         for (int x = 4; x < 76; ++x) {
             const int grey = qGray(blurred.pixel(x, 20));
             QVERIFY2(grey > 80 && grey < 180,
                      qPrintable(QStringLiteral("%1 at %2").arg(grey).arg(x)));
         }
         QCOMPARE(qAlpha(blurred.pixel(10, 10)), 255);
-        // Odd sizes and tiny pictures work too.
-        QCOMPARE(BlurredBackdrop::blur(QImage(1283, 1025, QImage::Format_RGB32)).size(),
-                 QSize(160, 128));
-        QCOMPARE(BlurredBackdrop::blur(QImage(3, 3, QImage::Format_ARGB32)).size(), QSize(1, 1));
+        QCOMPARE(BlurredBackdrop::blur(QImage(1, 1, QImage::Format_RGB32)).size(), QSize(1, 1));
         QVERIFY(BlurredBackdrop::blur(QImage()).isNull());
+    }
+
+    void theBackdropIsAnEighthOfTheScreenTakenBeforeShowing()
+    {
+        const auto overlay = overlayOn(1);
+        QCOMPARE(m_desktop->snapshotsTaken, QList<QScreen*>{QGuiApplication::screens().at(1)});
+        QCOMPARE(BlurredBackdrop::kShrinkFactor, 8);
+        QCOMPARE(BlurredBackdrop::ofScreen(*QGuiApplication::screens().at(1)).size(),
+                 QSize(160, 128));
     }
 };
 

@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "platform/fake/FakeKeyboardAccess.h"
 #include "platform/linux/LinuxDesktop.h"
+#include "platform/x11/X11ScreenGrab.h"
 #include "windows/MainWindowController.h"
 #include "windows/OverlayWindow.h"
 
@@ -175,6 +176,33 @@ private slots:
         }
         // Its selection goes with its connection.
         QTRY_VERIFY_WITH_TIMEOUT(!m_desktop.compositesWindows(), 2000);
+    }
+
+    void theShrunkSnapshotShowsEachScreensOwnContent()
+    {
+        // Scaled by the X server here, not by the fallback.
+        QCOMPARE(platform::grabX11ScreenShrunk(QRect(1920, 0, 1280, 1024), 8).size(),
+                 QSize(160, 128));
+        for (QScreen* screen : QGuiApplication::screens()) {
+            const QImage small = m_desktop.screenSnapshot(*screen, 8);
+            QCOMPARE(small.size(), screen->geometry().size() / 8);
+            const QImage full = screen->grabWindow(0).toImage();
+            // The wallpaper's gradient, block by block: each small pixel is the colour in
+            // the middle of its block, give or take the filter.
+            for (const QPoint at : {QPoint(3, 3), QPoint(small.width() / 2, small.height() / 2),
+                                    QPoint(small.width() - 4, small.height() - 4)}) {
+                const QRgb expected = full.pixel(at * 8 + QPoint(4, 4));
+                const QRgb actual = small.pixel(at);
+                const int distance = qAbs(qRed(expected) - qRed(actual)) +
+                                     qAbs(qGreen(expected) - qGreen(actual)) +
+                                     qAbs(qBlue(expected) - qBlue(actual));
+                QVERIFY2(distance <= 12, qPrintable(QStringLiteral("%1 at %2,%3: %4")
+                                                        .arg(screen->name())
+                                                        .arg(at.x())
+                                                        .arg(at.y())
+                                                        .arg(distance)));
+            }
+        }
     }
 
     void screenshotsInTheLightAndTheDarkAppearance()

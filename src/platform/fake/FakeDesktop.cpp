@@ -1,5 +1,8 @@
 #include "platform/fake/FakeDesktop.h"
 
+#include <QPixmap>
+#include <QScreen>
+
 namespace platform {
 
 bool FakeDesktop::prefersReducedMotion()
@@ -18,6 +21,14 @@ bool FakeDesktop::revealFile(const QString& path)
 {
     revealedFiles.append(path);
     return revealSucceeds;
+}
+
+QImage FakeDesktop::screenSnapshot(QScreen& screen, int shrinkFactor)
+{
+    snapshotsTaken.append(&screen);
+    const QImage full = screen.grabWindow(0).toImage();
+    return full.scaled(full.size() / std::max(1, shrinkFactor), Qt::IgnoreAspectRatio,
+                       Qt::SmoothTransformation);
 }
 
 } // namespace platform

@@ -25,6 +25,7 @@ public:
     QList<QWindow*> windowsPlacedAbove;
     int reducedMotionReads = 0;
     QList<QWindow*> keyWindows;
+    QList<QScreen*> snapshotsTaken;
     // Runs inside placeAboveAllWindows, for tests that check what holds at that moment.
     std::function<void(QWindow&)> onPlaceAbove;
 
@@ -41,6 +42,7 @@ public:
     }
     void makeKeyWindow(QWindow& window) override { keyWindows.append(&window); }
     bool compositesWindows() override { return compositing; }
+    QImage screenSnapshot(QScreen& screen, int shrinkFactor) override;
 };
 
 } // namespace platform

@@ -3,10 +3,13 @@
 #include "platform/linux/FileManager.h"
 #include "platform/linux/KeyboardAccessHelp.h"
 #include "platform/linux/ReducedMotion.h"
+#include "platform/x11/X11ScreenGrab.h"
 #include "platform/x11/X11WindowStacking.h"
 
 #include <QDesktopServices>
+#include <QPixmap>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSysInfo>
 #include <QWindow>
 
@@ -65,6 +68,23 @@ bool LinuxDesktop::compositesWindows()
 {
     X11WindowStacking* stacking = X11WindowStacking::instance();
     return stacking && stacking->compositingManagerRunning();
+}
+
+QImage LinuxDesktop::screenSnapshot(QScreen& screen, int shrinkFactor)
+{
+    const qreal ratio = screen.devicePixelRatio();
+    if (X11WindowStacking::instance()) {
+        const QRect area((QPointF(screen.geometry().topLeft()) * ratio).toPoint(),
+                         (QSizeF(screen.geometry().size()) * ratio).toSize());
+        const QImage shrunk = grabX11ScreenShrunk(area, shrinkFactor);
+        if (!shrunk.isNull())
+            return shrunk;
+    }
+    const QImage full = screen.grabWindow(0).toImage();
+    if (full.isNull())
+        return {};
+    return full.scaled(full.size() / std::max(1, shrinkFactor), Qt::IgnoreAspectRatio,
+                       Qt::SmoothTransformation);
 }
 
 } // namespace platform

@@ -15,6 +15,7 @@ public:
     void placeAboveAllWindows(QWindow& window) override;
     void makeKeyWindow(QWindow& window) override;
     bool compositesWindows() override;
+    QImage screenSnapshot(QScreen& screen, int shrinkFactor) override;
 };
 
 } // namespace platform
