@@ -11,17 +11,14 @@ namespace {
 void bringToFrontWithNothingFocused(QWidget& window)
 {
     // The window itself holds the keyboard focus, so that no control (the lock button
-    // included) starts focused. Set before showing too: on activation Qt hands the focus
-    // to the window's focus widget, or else to its first focusable child.
+    // included) starts focused. Whenever the window is activated, Qt hands the focus to
+    // its focus widget, or else to its first focusable child: make that the window.
     if (QWidget* focused = window.focusWidget(); focused && focused != &window)
         focused->clearFocus();
     window.setFocus(Qt::ActiveWindowFocusReason);
     window.show();
     window.raise();
     window.activateWindow();
-    if (QWidget* focused = window.focusWidget(); focused && focused != &window)
-        focused->clearFocus();
-    window.setFocus(Qt::ActiveWindowFocusReason);
 }
 
 } // namespace
@@ -32,7 +29,7 @@ AppDelegate::AppDelegate()
 {
 }
 
-AppDelegate::AppDelegate(MoveOffer moveOffer, ControllerFactory makeController)
+AppDelegate::AppDelegate(MoveOfferRunner moveOffer, ControllerFactory makeController)
     : m_moveOffer(std::move(moveOffer)), m_makeController(std::move(makeController))
 {
 }

@@ -14,13 +14,13 @@ class AppDelegate : public QObject {
 public:
     // Runs the offer and calls its argument to go on with the launch (or never, when
     // the application ends instead).
-    using MoveOffer = std::function<void(const std::function<void()>& completion)>;
+    using MoveOfferRunner = std::function<void(const std::function<void()>& completion)>;
     using ControllerFactory = std::function<std::unique_ptr<MainWindowController>()>;
 
     // The real offer and the real main window.
     AppDelegate();
     // Other ones, for tests.
-    AppDelegate(MoveOffer moveOffer, ControllerFactory makeController);
+    AppDelegate(MoveOfferRunner moveOffer, ControllerFactory makeController);
     ~AppDelegate() override;
 
     // Called from the event loop once it runs.
@@ -33,7 +33,7 @@ public:
 private:
     void showMainWindow();
 
-    MoveOffer m_moveOffer;
+    MoveOfferRunner m_moveOffer;
     ControllerFactory m_makeController;
     std::unique_ptr<MainWindowController> m_mainWindowController;
 };

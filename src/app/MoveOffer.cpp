@@ -52,8 +52,7 @@ void MoveOffer::run(const std::function<void()>& completion)
 
 bool MoveOffer::shouldSkip() const
 {
-    return qEnvironmentVariableIsSet(kSkipVariable) &&
-           qEnvironmentVariable(kSkipVariable) == QLatin1String("1");
+    return qgetenv(kSkipVariable) == "1";
 }
 
 bool MoveOffer::userWantsToMove()

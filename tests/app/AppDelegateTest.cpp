@@ -46,13 +46,13 @@ private:
             return std::make_unique<MainWindowController>(std::move(window));
         };
     }
-    AppDelegate::MoveOffer offerThatGoesOn()
+    AppDelegate::MoveOfferRunner offerThatGoesOn()
     {
         return [](const std::function<void()>& completion) {
             completion();
         };
     }
-    AppDelegate::MoveOffer offerThatHoldsTheCompletion()
+    AppDelegate::MoveOfferRunner offerThatHoldsTheCompletion()
     {
         return [this](const std::function<void()>& completion) {
             heldCompletion = completion;
