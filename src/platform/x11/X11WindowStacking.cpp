@@ -29,20 +29,20 @@ bool isViewable(xcb_connection_t* connection, xcb_window_t window)
 
 X11WindowStacking* X11WindowStacking::instance()
 {
-    static X11WindowStacking* stacking = []() -> X11WindowStacking* {
-        auto* x11 =
-            qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-        if (!x11 || !x11->connection())
-            return nullptr;
-        int screenNumber = 0;
-        char* host = nullptr;
-        int display = 0;
-        if (xcb_parse_display(nullptr, &host, &display, &screenNumber))
-            std::free(host);
-        auto* created = new X11WindowStacking(x11->connection(), screenNumber);
-        created->setParent(qGuiApp); // dies with the application, before the X connection
-        return created;
-    }();
+    // One per application object: it lives on the application's X connection.
+    static QPointer<X11WindowStacking> stacking;
+    if (stacking || !qGuiApp)
+        return stacking;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection())
+        return nullptr;
+    int screenNumber = 0;
+    char* host = nullptr;
+    int display = 0;
+    if (xcb_parse_display(nullptr, &host, &display, &screenNumber))
+        std::free(host);
+    stacking = new X11WindowStacking(x11->connection(), screenNumber);
+    stacking->setParent(qGuiApp); // dies with the application, before the X connection
     return stacking;
 }
 
