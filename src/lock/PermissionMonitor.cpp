@@ -29,18 +29,17 @@ void MainWindowController::startPermissionMonitoring()
 
 void MainWindowController::refreshPermissionStatus()
 {
-    const bool trusted = platform::keyboardAccess().isProcessTrusted();
-    if (trusted)
+    if (platform::keyboardAccess().isProcessTrusted()) {
         m_permissionRequestInFlight = false;
-    if (trusted)
         showStatus(QStringLiteral("checkmark.shield.fill"),
                    QStringLiteral("Accessibility access is ready"), true);
-    else if (m_permissionRequestInFlight)
+    } else if (m_permissionRequestInFlight) {
         showStatus(QStringLiteral("hourglass"), QStringLiteral("Waiting for Accessibility access"),
                    false);
-    else
+    } else {
         showStatus(QStringLiteral("hand.raised.fill"),
                    QStringLiteral("Accessibility access required"), false);
+    }
 }
 
 void MainWindowController::showStatus(const QString& symbolName, const QString& title, bool isReady)
