@@ -75,10 +75,9 @@ int main(int argc, char** argv)
     const double cpuSeconds = double(*after - *before) / double(ticksPerSecond);
     std::printf("idle program over %.1f s: %.3f s of CPU = %.3f %% of one core "
                 "(resolution %.3f %%)\n",
-                wall, cpuSeconds, 100.0 * cpuSeconds / wall,
-                100.0 / double(ticksPerSecond) / wall);
-    std::printf("resident memory: VmRSS %s, VmHWM %s\n",
-                statusField(pid, "VmRSS").constData(), statusField(pid, "VmHWM").constData());
+                wall, cpuSeconds, 100.0 * cpuSeconds / wall, 100.0 / double(ticksPerSecond) / wall);
+    std::printf("resident memory: VmRSS %s, VmHWM %s\n", statusField(pid, "VmRSS").constData(),
+                statusField(pid, "VmHWM").constData());
 
     tavimo.terminate();
     if (!tavimo.waitForFinished(3000))

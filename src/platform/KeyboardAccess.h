@@ -13,8 +13,8 @@ using EventMask = std::uint64_t;
 // Bit n of an event mask selects event type n.
 inline constexpr EventType kEventKeyDown = 10;
 inline constexpr EventType kEventKeyUp = 11;
-inline constexpr EventType kEventFlagsChanged = 12;   // a modifier key went down or up
-inline constexpr EventType kEventSystemDefined = 14;  // media, volume, brightness, power, eject…
+inline constexpr EventType kEventFlagsChanged = 12;  // a modifier key went down or up
+inline constexpr EventType kEventSystemDefined = 14; // media, volume, brightness, power, eject…
 
 // Sent to a tap callback, whatever its mask, when the platform has switched the tap off.
 inline constexpr EventType kEventTapDisabledByTimeout = 0xFFFFFFFEu;

@@ -107,9 +107,9 @@ void FakeKeyboardAccess::requestListenAccess()
 }
 
 std::unique_ptr<EventTap> FakeKeyboardAccess::createTap(TapLocation location,
-                                                        TapPlacement placement,
-                                                        TapOptions options, EventMask mask,
-                                                        TapCallback callback, void* context)
+                                                        TapPlacement placement, TapOptions options,
+                                                        EventMask mask, TapCallback callback,
+                                                        void* context)
 {
     record("createTap", nullptr, mask);
     lastLocation = location;
