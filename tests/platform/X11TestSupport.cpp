@@ -1,14 +1,10 @@
 #include "X11TestSupport.h"
 
-#include <QStringList>
-
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
 KeyClient::~KeyClient()
 {
-    m_process.kill();
-    m_process.waitForFinished(2000);
     if (m_display)
         XCloseDisplay(m_display);
 }
@@ -20,54 +16,46 @@ bool KeyClient::start()
         m_error = QStringLiteral("cannot open display '%1'").arg(qEnvironmentVariable("DISPLAY"));
         return false;
     }
-    m_process.setProgram(QStringLiteral(TAVIMO_X11_KEY_CLIENT));
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start();
-    if (!m_process.waitForStarted(5000)) {
-        m_error = QStringLiteral("X11KeyClient did not start: ") + m_process.errorString();
-        return false;
-    }
-    while (!m_process.canReadLine()) {
-        if (!m_process.waitForReadyRead(5000)) {
-            m_error = QStringLiteral("X11KeyClient never became ready");
-            return false;
-        }
-    }
-    const QStringList words = QString::fromLatin1(m_process.readLine()).split(' ');
-    bool ok = false;
-    if (words.size() == 2 && words[0] == QLatin1String("ready"))
-        m_window = words[1].trimmed().toULong(&ok);
-    if (!ok)
-        m_error = QStringLiteral("X11KeyClient said something unexpected");
-    return ok;
+    const Window window =
+        XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, 200, 200, 0, 0, 0);
+    XSelectInput(m_display, window,
+                 KeyPressMask | KeyReleaseMask | KeymapStateMask | StructureNotifyMask);
+    XMapWindow(m_display, window);
+    XEvent event;
+    do {
+        XNextEvent(m_display, &event);
+    } while (event.type != MapNotify);
+    XSetInputFocus(m_display, window, RevertToParent, CurrentTime);
+    XSync(m_display, False);
+    return true;
 }
 
 KeyClientState KeyClient::state()
 {
-    // The server delivers a client's events in order, and XTest keys are delivered when
-    // their request is processed: a message sent after them arrives after them.
-    const long sequence = ++m_sequence;
-    XEvent message{};
-    message.xclient.type = ClientMessage;
-    message.xclient.window = m_window;
-    message.xclient.format = 32;
-    message.xclient.message_type = XInternAtom(m_display, "TAVIMO_TEST_PING", False);
-    message.xclient.data.l[0] = sequence;
-    XSendEvent(m_display, m_window, False, NoEventMask, &message);
+    // XTest keys are delivered when their request is processed, and the server sends a
+    // client its events before the reply to a later request: after XSync all are queued.
     XSync(m_display, False);
-
-    for (;;) {
-        while (m_process.canReadLine()) {
-            const QStringList words =
-                QString::fromLatin1(m_process.readLine()).trimmed().split(' ');
-            if (words.size() == 6 && words[0] == QLatin1String("state") &&
-                words[1].toLong() == sequence) {
-                return {words[2].toLong(), words[3].toLong(), words[4].toLong(), words[5].toLong()};
+    while (XPending(m_display) > 0) {
+        XEvent event;
+        XNextEvent(m_display, &event);
+        const unsigned code = event.xkey.keycode;
+        if (event.type == KeyPress) {
+            ++m_state.presses;
+            m_down.insert(code);
+        } else if (event.type == KeyRelease) {
+            ++m_state.releases;
+            if (!m_down.erase(code))
+                ++m_state.loneReleases;
+        } else if (event.type == KeymapNotify) {
+            m_down.clear();
+            for (unsigned key = 8; key < 256; ++key) {
+                if (event.xkeymap.key_vector[key / 8] & (1 << (key % 8)))
+                    m_down.insert(key);
             }
         }
-        if (!m_process.waitForReadyRead(5000))
-            return {-1, -1, -1, -1};
     }
+    m_state.keysDown = long(m_down.size());
+    return m_state;
 }
 
 KeyInjector::KeyInjector() : m_display(XOpenDisplay(nullptr)) {}
@@ -76,12 +64,6 @@ KeyInjector::~KeyInjector()
 {
     if (m_display)
         XCloseDisplay(m_display);
-}
-
-bool KeyInjector::hasKey(const char* keysymName) const
-{
-    const KeySym keysym = XStringToKeysym(keysymName);
-    return keysym != NoSymbol && XKeysymToKeycode(m_display, keysym) != 0;
 }
 
 void KeyInjector::send(const char* keysymName, bool down)
@@ -97,24 +79,11 @@ void KeyInjector::tap(const char* keysymName)
     send(keysymName, false);
 }
 
-void KeyInjector::press(const char* keysymName)
-{
-    send(keysymName, true);
-}
-
-void KeyInjector::release(const char* keysymName)
-{
-    send(keysymName, false);
-}
-
 int KeyInjector::tapAll()
 {
-    int count = 0;
-    for (const char* name : kStandardKeys) {
+    for (const char* name : kStandardKeys)
         tap(name);
-        ++count;
-    }
-    return count;
+    return int(std::size(kStandardKeys));
 }
 
 bool KeyInjector::grabKeyboard()
@@ -129,4 +98,33 @@ void KeyInjector::ungrabKeyboard()
 {
     XUngrabKeyboard(m_display, CurrentTime);
     XSync(m_display, False);
+}
+
+QString KeyWatch::setUp()
+{
+    if (!keys.isConnected())
+        return QStringLiteral("cannot reach the X display '%1'")
+            .arg(qEnvironmentVariable("DISPLAY"));
+    if (!client.start())
+        return client.error();
+    // A key missing from the keymap would never arrive: then "blocked" would prove nothing.
+    return keysReach() ? QString() : QStringLiteral("injected keys do not reach the client");
+}
+
+bool KeyWatch::keysReach()
+{
+    const KeyClientState before = client.state();
+    const int count = keys.tapAll();
+    const KeyClientState after = client.state();
+    return before.presses >= 0 && after.presses == before.presses + count &&
+           after.releases == before.releases + count;
+}
+
+bool KeyWatch::keysBlocked()
+{
+    const KeyClientState before = client.state();
+    keys.tapAll();
+    const KeyClientState after = client.state();
+    return before.presses >= 0 && after.presses == before.presses &&
+           after.releases == before.releases;
 }

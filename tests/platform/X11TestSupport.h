@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QProcess>
 #include <QString>
 
-#include <chrono>
+#include <set>
 
 typedef struct _XDisplay Display;
 
@@ -15,11 +14,13 @@ struct KeyClientState {
     long keysDown = 0;     // keys it believes are still down
 };
 
-// The focused client (X11KeyClient) in a process of its own.
+// A separate X client (a connection of its own) with a focused window, counting the keys
+// it receives. Keys down follow presses and releases, resynced from KeymapNotify as
+// toolkits do.
 class KeyClient {
 public:
     ~KeyClient();
-    // False (with a reason in error()) when it could not start or take the focus.
+    // False (with a reason in error()) when it could not reach X or take the focus.
     bool start();
     QString error() const { return m_error; }
     // What the client has received up to now: every key injected before the call is
@@ -27,29 +28,25 @@ public:
     KeyClientState state();
 
 private:
-    QProcess m_process;
     Display* m_display = nullptr;
-    unsigned long m_window = 0;
-    long m_sequence = 0;
+    KeyClientState m_state;
+    std::set<unsigned> m_down;
     QString m_error;
 };
 
 // Injects keys through XTest and plays "another client" holding the keyboard, on an Xlib
-// connection of its own.
+// connection of its own. Each call returns once the server has processed it.
 class KeyInjector {
 public:
     KeyInjector();
     ~KeyInjector();
     bool isConnected() const { return m_display != nullptr; }
 
-    // Whether the keymap has a key for the keysym; the others must not be injected.
-    bool hasKey(const char* keysymName) const;
-    // Press and release; returns once the server has processed both.
     void tap(const char* keysymName);
-    void press(const char* keysymName);
-    void release(const char* keysymName);
-    // Presses each key of the list in turn, with modifiers held as on a keyboard.
-    int tapAll(); // the standard set; returns how many presses it made
+    void press(const char* keysymName) { send(keysymName, true); }
+    void release(const char* keysymName) { send(keysymName, false); }
+    // Taps every key of kStandardKeys in turn; returns how many.
+    int tapAll();
 
     bool grabKeyboard();
     void ungrabKeyboard();
@@ -64,4 +61,15 @@ inline constexpr const char* kStandardKeys[] = {
     "a",         "z",      "Shift_L",
     "Control_L", "Alt_L",  "Super_L",
     "Escape",    "Return", "XF86AudioRaiseVolume",
+};
+
+// A focused client and an injector: does a full set of keys reach it or not?
+struct KeyWatch {
+    KeyClient client;
+    KeyInjector keys;
+
+    // Empty once both are ready and injected keys reach the client; else the reason.
+    QString setUp();
+    bool keysReach();   // every key, press and release
+    bool keysBlocked(); // none
 };

@@ -3,11 +3,9 @@
 #include <QProcess>
 #include <QStringList>
 
-#include <optional>
-
 // Runs the stand-in login manager for one test and asks it what it saw. Every query is
-// a blocking call to the other process; one that fails answers std::nullopt, never a
-// plausible "no", so a stand-in gone missing cannot pass for a released lock.
+// a blocking call to the other process; one that fails answers {"unreachable"}, never a
+// plausible answer, so a stand-in gone missing cannot pass for a released lock.
 class FakeLoginManagerProcess {
 public:
     FakeLoginManagerProcess() = default;
@@ -18,14 +16,13 @@ public:
     // Starts it and waits until it owns its name on the system bus. An empty string on
     // success, otherwise what went wrong.
     QString start();
-    void stop();
 
+    // behaviour: "answer" or "refuse"; each answer waits delayMs.
     bool setBehaviour(const QString& behaviour, uint delayMs = 0);
-    std::optional<uint> requestCount();
-    std::optional<QStringList> request(uint index);
-    std::optional<bool> isGranted(uint index);
-    std::optional<bool> isHeld(uint index);
-    std::optional<uint> heldCount();
+    // One per Inhibit request, in order: "pending", "refused", "held" or "released".
+    QStringList states();
+    // what, who, why and mode of request `index`.
+    QStringList request(uint index);
 
 private:
     QProcess m_process;
