@@ -32,19 +32,18 @@ private:
 private slots:
     void kdeAnimationsAreOffOnlyAtAFactorOfZero()
     {
-        QVERIFY(platform::kdeAnimationsOff(kdeglobals("[KDE]\nAnimationDurationFactor=0\n")));
-        QVERIFY(platform::kdeAnimationsOff(kdeglobals("[KDE]\nAnimationDurationFactor=0.0\n")));
-        QVERIFY(!platform::kdeAnimationsOff(kdeglobals("[KDE]\nAnimationDurationFactor=0.5\n")));
-        QVERIFY(!platform::kdeAnimationsOff(kdeglobals("[KDE]\nAnimationDurationFactor=\n")));
-        QVERIFY(!platform::kdeAnimationsOff(kdeglobals("[KDE]\nAnimationDurationFactor=off\n")));
-        QVERIFY(!platform::kdeAnimationsOff(kdeglobals("[General]\nAnimationDurationFactor=0\n")));
-        QVERIFY(!platform::kdeAnimationsOff(kdeglobals("\x01\x02 not an ini file")));
+        const QList<QPair<QByteArray, bool>> cases{
+            {"[KDE]\nAnimationDurationFactor=0\n", true},
+            {"[KDE]\nAnimationDurationFactor=0.0\n", true},
+            {"[KDE]\nAnimationDurationFactor=0.5\n", false},
+            {"[KDE]\nAnimationDurationFactor=\n", false},
+            {"[KDE]\nAnimationDurationFactor=off\n", false},
+            {"[General]\nAnimationDurationFactor=0\n", false},
+            {"\x01\x02 not an ini file", false}};
+        for (const auto& [contents, off] : cases)
+            QVERIFY2(platform::kdeAnimationsOff(kdeglobals(contents)) == off, contents.constData());
         QVERIFY(!platform::kdeAnimationsOff(m_dir.filePath(QStringLiteral("missing"))));
         QVERIFY(!platform::kdeAnimationsOff(QString()));
-    }
-
-    void kdeglobalsIsReadFromTheConfigurationFolder()
-    {
         QCOMPARE(
             platform::kdeglobalsPath(),
             QDir(qEnvironmentVariable("XDG_CONFIG_HOME")).filePath(QStringLiteral("kdeglobals")));

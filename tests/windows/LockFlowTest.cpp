@@ -1,139 +1,202 @@
-#include "OffscreenScreens.h"
-#include "PillState.h"
+#include "WindowsTestSupport.h"
 
-#include "platform/Platform.h"
-#include "platform/fake/FakeDesktop.h"
-#include "platform/fake/FakeKeyboardAccess.h"
 #include "ui/FocusAwareButton.h"
 #include "ui/GlassButton.h"
 #include "windows/MainWindowController.h"
 #include "windows/OverlayWindow.h"
 
-#include <QApplication>
 #include <QScreen>
-#include <QtTest>
 
-// What a click on "Lock keyboard" does in every situation, and how the lock ends.
+class PaintCounter : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+// The controller's life, the permission monitor behind the status capsule, and what a
+// click on "Lock keyboard" does in every situation.
 class LockFlowTest : public QObject {
     Q_OBJECT
 
 private:
-    platform::FakeKeyboardAccess* m_keyboard = nullptr;
-    platform::FakeDesktop* m_desktop = nullptr;
+    std::unique_ptr<FakePlatform> m_fake;
     std::unique_ptr<MainWindowController> m_controller;
 
+    platform::FakeKeyboardAccess& keyboard() { return m_fake->keyboard; }
+    platform::FakeDesktop& desktop() { return m_fake->desktop; }
+    PillState capsule() const { return pillState(m_controller->permissionStatus()); }
     void clickLock() { QTest::mouseClick(m_controller->lockButton()->button(), Qt::LeftButton); }
-
     static GlassButton* unlockButtonOf(OverlayWindow* overlay)
     {
         return overlay->findChild<GlassButton*>(QStringLiteral("unlockButton"));
     }
-
+    void build(bool trusted)
+    {
+        keyboard().trusted = trusted;
+        m_controller = std::make_unique<MainWindowController>();
+        m_controller->window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_controller->window()));
+    }
     void verifyUnlocked()
     {
         QVERIFY(!m_controller->blocker().isActive());
-        QVERIFY(!m_keyboard->hasLiveTap());
+        QVERIFY(!keyboard().hasLiveTap());
         QVERIFY(m_controller->overlays().isEmpty());
     }
 
 private slots:
     void init()
     {
-        m_keyboard = new platform::FakeKeyboardAccess;
-        m_desktop = new platform::FakeDesktop;
-        platform::overrideForTesting(m_keyboard, m_desktop);
-        m_controller = std::make_unique<MainWindowController>();
-        m_controller->window()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_controller->window()));
+        m_fake = std::make_unique<FakePlatform>();
+        build(true);
     }
 
     void cleanup()
     {
         m_controller.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        platform::overrideForTesting(nullptr, nullptr);
-        delete m_keyboard;
-        delete m_desktop;
+        m_fake.reset();
     }
 
-    // Without keyboard access
+    // The controller and the permission monitor
 
-    void theFirstPressWithoutAccessAsksTheSystemOnce()
+    void aControllerGivenAWindowStartsBlankAndBuildsNothing()
     {
-        m_keyboard->trusted = false;
-        clickLock();
-        QCOMPARE(pillState(m_controller->permissionStatus()), kWaiting);
+        auto window = std::make_unique<QWidget>();
+        QWidget* raw = window.get();
+        MainWindowController controller(std::move(window));
+        QCOMPARE(controller.window(), raw);
+        QVERIFY(!controller.blocker().isActive() && !controller.blocker().hasEventTap());
+        QVERIFY(controller.overlays().isEmpty());
+        QVERIFY(!controller.lockButton() && !controller.permissionStatus());
+        QVERIFY(!controller.permissionPollTimer() && !controller.permissionRequestInFlight());
+        QVERIFY(raw->children().isEmpty());
+        QVERIFY(!MainWindowController(nullptr).window());
+    }
+
+    void thePollRunsTwiceASecondAndStopsWithTheController()
+    {
+        QPointer<QTimer> timer = m_controller->permissionPollTimer();
+        QVERIFY(timer && timer->isActive());
+        QCOMPARE(timer->interval(), 500);
+        m_controller.reset();
+        QVERIFY(!timer);
+        const int afterTeardown = keyboard().count("isProcessTrusted");
+        QTest::qWait(700);
+        QCOMPARE(keyboard().count("isProcessTrusted"), afterTeardown);
+    }
+
+    void theCapsuleFollowsAccessAndAPendingRequest()
+    {
+        QCOMPARE(capsule(), kGranted);
+        build(false);
+        QCOMPARE(capsule(), kRequired);
+        // The lock button looks the same, and works, whatever the capsule says.
+        GlassButton* button = m_controller->lockButton();
+        const QImage look = button->grab().toImage();
+        const auto verifyButtonUnchanged = [&] {
+            QVERIFY(button->isEnabled());
+            QCOMPARE(button->grab().toImage(), look);
+        };
+
+        keyboard().trusted = true;
+        QTRY_COMPARE_WITH_TIMEOUT(capsule(), kGranted, 650);
+        // Revoked access is "required", not "waiting": nobody asked for it.
+        keyboard().trusted = false;
+        QTRY_COMPARE_WITH_TIMEOUT(capsule(), kRequired, 650);
+
+        m_controller->lockButtonClicked();
+        QCOMPARE(capsule(), kWaiting);
         QVERIFY(m_controller->permissionRequestInFlight());
-        QCOMPARE(m_keyboard->count("promptForTrust"), 1);
-        QCOMPARE(m_desktop->keyboardAccessSettingsOpened, 0);
-        QCOMPARE(m_keyboard->count("createTap"), 0);
-        verifyUnlocked();
-    }
+        QTest::qWait(1100); // two ticks: waiting holds for as long as access is missing
+        QCOMPARE(capsule(), kWaiting);
+        verifyButtonUnchanged();
 
-    void theSecondPressWithoutAccessOpensTheSettingsInstead()
-    {
-        m_keyboard->trusted = false;
-        clickLock();
-        clickLock();
-        QCOMPARE(pillState(m_controller->permissionStatus()), kWaiting);
-        QCOMPARE(m_keyboard->count("promptForTrust"), 1);
-        QCOMPARE(m_desktop->keyboardAccessSettingsOpened, 1);
-        clickLock();
-        QCOMPARE(m_desktop->keyboardAccessSettingsOpened, 2);
-        QCOMPARE(m_keyboard->count("createTap"), 0);
-        verifyUnlocked();
-    }
-
-    // With access, but the tap refused
-
-    void aRefusedTapWithListenAccessOpensTheSettings()
-    {
-        m_keyboard->refuseTap = true;
-        m_keyboard->listenAccess = true;
-        clickLock();
-        QCOMPARE(pillState(m_controller->permissionStatus()), kStillNeedsApproval);
+        keyboard().trusted = true;
+        QTRY_COMPARE_WITH_TIMEOUT(capsule(), kGranted, 650);
         QVERIFY(!m_controller->permissionRequestInFlight());
-        QCOMPARE(m_desktop->keyboardAccessSettingsOpened, 1);
-        QCOMPARE(m_keyboard->count("requestListenAccess"), 0);
-        verifyUnlocked();
+        verifyButtonUnchanged();
+
+        // A refused tap is shown until the next tick.
+        keyboard().refuseTap = true;
+        m_controller->lockButtonClicked();
+        QCOMPARE(capsule(), kStillNeedsApproval);
+        QTRY_COMPARE_WITH_TIMEOUT(capsule(), kGranted, 650);
     }
 
-    void aRefusedTapWithoutListenAccessRequestsIt()
+    void anUnchangedStateCostsTheCapsuleNoRepaint()
     {
-        m_keyboard->refuseTap = true;
-        m_keyboard->listenAccess = false;
-        clickLock();
-        QCOMPARE(pillState(m_controller->permissionStatus()), kStillNeedsApproval);
-        QCOMPARE(m_keyboard->count("requestListenAccess"), 1);
-        QCOMPARE(m_desktop->keyboardAccessSettingsOpened, 0);
-        verifyUnlocked();
+        QTest::qWait(100);
+        PaintCounter paints;
+        m_controller->permissionStatus()->installEventFilter(&paints);
+        QTest::qWait(1100); // two ticks, nothing changed
+        QCOMPARE(paints.count, 0);
+        keyboard().trusted = false;
+        QTRY_VERIFY_WITH_TIMEOUT(paints.count > 0, 700);
     }
 
-    void aRefusedTapClearsAPendingRequest()
+    // Pressing "Lock keyboard" without keyboard access, or with the tap refused
+
+    void withoutAccessTheFirstPressAsksAndLaterOnesOpenTheSettings()
     {
-        m_keyboard->trusted = false;
+        keyboard().trusted = false;
         clickLock();
+        QCOMPARE(capsule(), kWaiting);
         QVERIFY(m_controller->permissionRequestInFlight());
-        m_keyboard->trusted = true;
-        m_keyboard->refuseTap = true;
+        QCOMPARE(keyboard().count("promptForTrust"), 1);
+        QCOMPARE(desktop().keyboardAccessSettingsOpened, 0);
+
         clickLock();
-        QVERIFY(!m_controller->permissionRequestInFlight());
-        QCOMPARE(pillState(m_controller->permissionStatus()), kStillNeedsApproval);
+        clickLock();
+        QCOMPARE(keyboard().count("promptForTrust"), 1);
+        QCOMPARE(desktop().keyboardAccessSettingsOpened, 2);
+        QVERIFY(desktop().openedUrls.isEmpty());
+        QCOMPARE(capsule(), kWaiting);
+        QCOMPARE(keyboard().count("createTap"), 0);
+        verifyUnlocked();
     }
 
-    // Locking
+    void aRefusedTapClearsTheRequestAndLeadsToAccess_data()
+    {
+        QTest::addColumn<bool>("listenAccess");
+        QTest::newRow("with listen access: the settings") << true;
+        QTest::newRow("without: listen access is requested") << false;
+    }
+
+    void aRefusedTapClearsTheRequestAndLeadsToAccess()
+    {
+        QFETCH(bool, listenAccess);
+        keyboard().trusted = false;
+        clickLock(); // a request in flight
+        keyboard().trusted = true;
+        keyboard().refuseTap = true;
+        keyboard().listenAccess = listenAccess;
+        clickLock();
+        QCOMPARE(capsule(), kStillNeedsApproval);
+        QVERIFY(!m_controller->permissionRequestInFlight());
+        QCOMPARE(desktop().keyboardAccessSettingsOpened, listenAccess ? 1 : 0);
+        QCOMPARE(keyboard().count("requestListenAccess"), listenAccess ? 0 : 1);
+        verifyUnlocked();
+    }
+
+    // Locking and unlocking
 
     void lockingBlocksKeysAndCoversEveryScreenInOrder()
     {
         // Keys are blocked before the first overlay exists: overlays take far longer.
         QList<bool> tapLiveWhenPlaced;
-        m_desktop->onPlaceAbove = [&](QWindow&) {
-            tapLiveWhenPlaced.append(m_keyboard->isTapEnabled());
+        desktop().onPlaceAbove = [&](QWindow&) {
+            tapLiveWhenPlaced.append(keyboard().isTapEnabled());
         };
         clickLock();
         QCOMPARE(tapLiveWhenPlaced, (QList<bool>{true, true}));
         QVERIFY(m_controller->blocker().isActive());
-        QVERIFY(m_keyboard->isTapEnabled());
 
         const QList<QScreen*> screens = QGuiApplication::screens();
         const QList<OverlayWindow*> overlays = m_controller->overlays();
@@ -142,36 +205,31 @@ private slots:
             QCOMPARE(overlays[i]->screen(), screens[i]);
             QCOMPARE(overlays[i]->geometry(), screens[i]->geometry());
             QVERIFY(overlays[i]->isVisible());
-            QVERIFY(m_desktop->windowsPlacedAbove.contains(overlays[i]->windowHandle()));
+            QCOMPARE(overlays[i]->isPrimaryDisplay(), i == 0);
         }
-        QVERIFY(overlays[0]->isPrimaryDisplay());
-        QVERIFY(!overlays[1]->isPrimaryDisplay());
-        // Only the primary overlay is made key.
-        QCOMPARE(m_desktop->keyWindows, QList<QWindow*>{overlays[0]->windowHandle()});
-        // The main window stays where it was, beneath.
+        // Only the primary overlay is made key; the main window stays beneath.
+        QCOMPARE(desktop().keyWindows, QList<QWindow*>{overlays[0]->windowHandle()});
         QVERIFY(m_controller->window()->isVisible());
     }
 
-    void lockingOneScreenMakesItsOverlayKey()
+    void theOnlyScreenLockedGetsTheUnlockButton_data()
     {
-        QScreen* primary = QGuiApplication::primaryScreen();
-        m_controller->setScreensForTesting([primary] { return QList<QScreen*>{primary}; });
-        clickLock();
-        QCOMPARE(m_controller->overlays().size(), 1);
-        OverlayWindow* overlay = m_controller->overlays().first();
-        QVERIFY(overlay->isPrimaryDisplay());
-        QVERIFY(unlockButtonOf(overlay));
-        QCOMPARE(m_desktop->keyWindows, QList<QWindow*>{overlay->windowHandle()});
+        QTest::addColumn<int>("screen");
+        QTest::newRow("primary") << 0;
+        QTest::newRow("secondary") << 1;
     }
 
-    void screensWithoutThePrimaryStillGetAnUnlockButton()
+    void theOnlyScreenLockedGetsTheUnlockButton()
     {
-        QScreen* secondary = QGuiApplication::screens().at(1);
-        m_controller->setScreensForTesting([secondary] { return QList<QScreen*>{secondary}; });
+        QFETCH(int, screen);
+        QScreen* only = QGuiApplication::screens().at(screen);
+        m_controller->setScreensForTesting([only] { return QList<QScreen*>{only}; });
         clickLock();
         QCOMPARE(m_controller->overlays().size(), 1);
         OverlayWindow* overlay = m_controller->overlays().first();
+        QCOMPARE(overlay->screen(), only);
         QVERIFY(overlay->isPrimaryDisplay());
+        QCOMPARE(desktop().keyWindows, QList<QWindow*>{overlay->windowHandle()});
         QVERIFY(unlockButtonOf(overlay));
         QMetaObject::invokeMethod(unlockButtonOf(overlay)->button(), "click");
         verifyUnlocked();
@@ -187,21 +245,16 @@ private slots:
         verifyUnlocked();
     }
 
-    // Unlocking
-
-    void theUnlockButtonEndsTheLockAndItsOverlayOutlivesTheClick()
+    void theUnlockButtonOrAnotherPressEndsTheLockAndTheOverlayOutlivesTheClick()
     {
         clickLock();
-        const QList<OverlayWindow*> overlays = m_controller->overlays();
-        QPointer<OverlayWindow> primary = overlays[0];
-        QPointer<OverlayWindow> secondary = overlays[1];
-        GlassButton* unlock = unlockButtonOf(primary);
-        QVERIFY(unlock);
-        QVERIFY(!unlockButtonOf(secondary));
+        QPointer<OverlayWindow> primary = m_controller->overlays().at(0);
+        QPointer<OverlayWindow> secondary = m_controller->overlays().at(1);
+        QVERIFY(unlockButtonOf(primary) && !unlockButtonOf(secondary));
 
-        QTest::mouseClick(unlock->button(), Qt::LeftButton);
+        QTest::mouseClick(unlockButtonOf(primary)->button(), Qt::LeftButton);
         verifyUnlocked();
-        QVERIFY(m_keyboard->count("removeFromMainLoop") >= 1);
+        QVERIFY(keyboard().count("removeFromMainLoop") >= 1);
         // Hidden at once, deleted only once the click's handling has returned.
         QVERIFY(primary && secondary);
         QVERIFY(!primary->isVisible() && !secondary->isVisible());
@@ -209,38 +262,30 @@ private slots:
         QVERIFY(!primary && !secondary);
         QVERIFY(m_controller->window()->isVisible());
 
-        // And the next click locks again.
-        clickLock();
-        QVERIFY(m_controller->blocker().isActive());
+        clickLock(); // the next press locks again, and a press while locked unlocks
         QCOMPARE(m_controller->overlays().size(), 2);
-    }
-
-    void aPressWhileLockedUnlocksInsteadOfLockingAgain()
-    {
-        clickLock();
-        QCOMPARE(m_keyboard->count("createTap"), 1);
         clickLock();
         verifyUnlocked();
-        QCOMPARE(m_keyboard->count("createTap"), 1);
+        QCOMPARE(keyboard().count("createTap"), 2);
     }
 
-    // Callbacks that outlive the controller
-
-    void callbacksDoNothingOnceTheControllerIsGone()
+    void aControllerGoneReleasesTheKeyboardAndIgnoresItsCallbacks()
     {
         const std::function<void()> lockAction = m_controller->lockButton()->onClick;
         clickLock();
-        const std::function<void()> unlockAction =
-            unlockButtonOf(m_controller->overlays().first())->onClick;
+        QPointer<OverlayWindow> overlay = m_controller->overlays().first();
+        const std::function<void()> unlockAction = unlockButtonOf(overlay)->onClick;
         QVERIFY(lockAction && unlockAction);
 
         m_controller.reset();
+        QVERIFY(!keyboard().hasLiveTap());
+        QCOMPARE(keyboard().liveSourceCount(), 0);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        const std::size_t calls = m_keyboard->calls.size();
+        QVERIFY(!overlay);
+        const std::size_t calls = keyboard().calls.size();
         lockAction();
         unlockAction();
-        QCOMPARE(m_keyboard->calls.size(), calls);
-        QCOMPARE(m_keyboard->count("createTap"), 1);
+        QCOMPARE(keyboard().calls.size(), calls);
     }
 };
 

@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QLinearGradient>
-#include <QPainter>
 #include <QScreen>
 #include <QtTest>
 
@@ -24,27 +23,14 @@ private:
     X11Windows m_x;
     platform::FakeKeyboardAccess m_keyboard;
     platform::LinuxDesktop m_desktop;
-    std::unique_ptr<QWidget> m_wallpaper;
+    QWidget m_wallpaper{nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint};
 
     unsigned int topViewable() const
     {
         unsigned int top = 0;
         for (const TopWindow& window : m_x.topLevels())
-            if (window.viewable)
-                top = window.id;
+            top = window.viewable ? window.id : top;
         return top;
-    }
-
-    static QPalette darkPalette()
-    {
-        QPalette palette;
-        palette.setColor(QPalette::Window, QColor(45, 45, 48));
-        palette.setColor(QPalette::WindowText, QColor(235, 235, 235));
-        palette.setColor(QPalette::Base, QColor(30, 30, 30));
-        palette.setColor(QPalette::Text, QColor(235, 235, 235));
-        palette.setColor(QPalette::Button, QColor(55, 55, 58));
-        palette.setColor(QPalette::ButtonText, QColor(235, 235, 235));
-        return palette;
     }
 
     static void save(const QPixmap& pixmap, const QString& name)
@@ -54,7 +40,7 @@ private:
             QVERIFY(pixmap.save(QDir(dir).filePath(name)));
     }
 
-    // Locks on both screens, photographs each, unlocks; in the current appearance.
+    // Locks on both screens, photographs the main window and each overlay, unlocks.
     void photographLock(const QString& appearance)
     {
         MainWindowController controller;
@@ -62,7 +48,6 @@ private:
         QVERIFY(QTest::qWaitForWindowExposed(controller.window()));
         QTest::qWait(100);
         save(controller.window()->grab(), QStringLiteral("main-window-%1.png").arg(appearance));
-
         controller.lockButtonClicked();
         QCOMPARE(controller.overlays().size(), 2);
         for (OverlayWindow* overlay : controller.overlays())
@@ -83,34 +68,26 @@ private slots:
         platform::overrideForTesting(&m_keyboard, &m_desktop);
 
         // Something to blur behind the overlays: a wallpaper over both monitors.
-        m_wallpaper = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint |
-                                                             Qt::X11BypassWindowManagerHint);
-        m_wallpaper->setGeometry(0, 0, 3200, 1080);
-        QPalette palette;
+        m_wallpaper.setGeometry(0, 0, 3200, 1080);
         QLinearGradient gradient(0, 0, 3200, 1080);
-        gradient.setColorAt(0, QColor(40, 120, 200));
-        gradient.setColorAt(0.5, QColor(240, 170, 60));
-        gradient.setColorAt(1, QColor(60, 170, 90));
+        gradient.setStops(
+            {{0, QColor(40, 120, 200)}, {0.5, QColor(240, 170, 60)}, {1, QColor(60, 170, 90)}});
+        QPalette palette;
         palette.setBrush(QPalette::Window, gradient);
-        m_wallpaper->setPalette(palette);
-        m_wallpaper->setAutoFillBackground(true);
-        m_wallpaper->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_wallpaper.get()));
+        m_wallpaper.setPalette(palette);
+        m_wallpaper.setAutoFillBackground(true);
+        m_wallpaper.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&m_wallpaper));
     }
 
-    void cleanupTestCase()
-    {
-        m_wallpaper.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        platform::overrideForTesting(nullptr, nullptr);
-    }
+    void cleanupTestCase() { platform::overrideForTesting(nullptr, nullptr); }
 
     void aShownOverlayIsRaisedAgainAboveAnyWindowStackedOverIt()
     {
         OverlayWindow overlay(QGuiApplication::screens().at(1), [] {});
         overlay.orderFrontRegardless();
         QVERIFY(QTest::qWaitForWindowExposed(&overlay));
-        const unsigned int overlayId = static_cast<unsigned int>(overlay.winId());
+        const auto overlayId = static_cast<unsigned int>(overlay.winId());
         QTRY_COMPARE_WITH_TIMEOUT(topViewable(), overlayId, 2000);
 
         const unsigned int intruder = m_x.mapPlainWindow(QPoint(2000, 100));
@@ -126,36 +103,27 @@ private slots:
         m_x.destroy(intruder);
     }
 
-    void theKeyOverlayTakesTheFocusAndGivesItBack()
+    void theKeyOverlayTakesTheFocusAndGivesItBackToAWindowStillThere()
     {
         const unsigned int typing = m_x.mapPlainWindow(QPoint(100, 100));
-        m_x.setFocus(typing);
-        QCOMPARE(m_x.focus(), typing);
-
-        auto overlay = std::make_unique<OverlayWindow>(QGuiApplication::primaryScreen(), [] {});
-        overlay->makeKeyAndOrderFront();
-        QVERIFY(QTest::qWaitForWindowExposed(overlay.get()));
-        const unsigned int overlayId = static_cast<unsigned int>(overlay->winId());
-        QTRY_COMPARE_WITH_TIMEOUT(m_x.focus(), overlayId, 2000);
-        QTRY_VERIFY_WITH_TIMEOUT(overlay->isActiveWindow(), 2000);
-
-        overlay->orderOut();
-        QTRY_COMPARE_WITH_TIMEOUT(m_x.focus(), typing, 2000);
-
-        // Focus the user moved elsewhere meanwhile stays where the user put it.
         const unsigned int other = m_x.mapPlainWindow(QPoint(500, 100));
-        overlay->makeKeyAndOrderFront();
-        QTRY_COMPARE_WITH_TIMEOUT(m_x.focus(), overlayId, 2000);
-        m_x.setFocus(other);
-        overlay->orderOut();
+        OverlayWindow overlay(QGuiApplication::primaryScreen(), [] {});
+        const auto lockAndUnlock = [&](const std::function<void()>& meanwhile) {
+            overlay.makeKeyAndOrderFront();
+            QTRY_COMPARE_WITH_TIMEOUT(m_x.focus(), static_cast<unsigned int>(overlay.winId()),
+                                      2000);
+            meanwhile();
+            overlay.orderOut();
+        };
+        m_x.setFocus(typing);
+        lockAndUnlock([&] { QTRY_VERIFY_WITH_TIMEOUT(overlay.isActiveWindow(), 2000); });
+        QTRY_COMPARE_WITH_TIMEOUT(m_x.focus(), typing, 2000);
+        // Focus the user moved elsewhere meanwhile stays where the user put it.
+        lockAndUnlock([&] { m_x.setFocus(other); });
         QTest::qWait(200);
         QCOMPARE(m_x.focus(), other);
-
         // A window gone meanwhile is not given the focus, and nothing breaks.
-        overlay->makeKeyAndOrderFront();
-        QTRY_COMPARE_WITH_TIMEOUT(m_x.focus(), overlayId, 2000);
-        m_x.destroy(other);
-        overlay->orderOut();
+        lockAndUnlock([&] { m_x.destroy(other); });
         QTest::qWait(200);
         QVERIFY(m_x.focus() != other);
         m_x.destroy(typing);
@@ -164,15 +132,14 @@ private slots:
     void translucencyFollowsTheCompositingManager()
     {
         QVERIFY(!m_desktop.compositesWindows());
-        OverlayWindow opaque(QGuiApplication::primaryScreen(), [] {});
-        QVERIFY(!opaque.isTranslucent());
-
+        QVERIFY(!OverlayWindow(QGuiApplication::primaryScreen(), [] {}).isTranslucent());
         {
             X11Windows compositor; // a stand-in that owns the selection and blends nothing
             QVERIFY(compositor.ownSelection("_NET_WM_CM_S0"));
             QVERIFY(m_desktop.compositesWindows());
             OverlayWindow translucent(QGuiApplication::primaryScreen(), [] {});
             QVERIFY(translucent.isTranslucent());
+            QVERIFY(translucent.testAttribute(Qt::WA_TranslucentBackground));
         }
         // Its selection goes with its connection.
         QTRY_VERIFY_WITH_TIMEOUT(!m_desktop.compositesWindows(), 2000);
@@ -207,10 +174,14 @@ private slots:
 
     void screenshotsInTheLightAndTheDarkAppearance()
     {
-        QVERIFY(!m_desktop.compositesWindows());
         const QPalette light = QApplication::palette();
         photographLock(QStringLiteral("light"));
-        QApplication::setPalette(darkPalette());
+        QPalette dark;
+        for (const auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+            dark.setColor(role, QColor(45, 45, 48));
+        for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            dark.setColor(role, QColor(235, 235, 235));
+        QApplication::setPalette(dark);
         photographLock(QStringLiteral("dark"));
         QApplication::setPalette(light);
     }

@@ -15,19 +15,14 @@ template <typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
 
 } // namespace
 
-X11Windows::X11Windows()
+X11Windows::X11Windows() : m_connection(xcb_connect(nullptr, nullptr))
 {
-    int screenNumber = 0;
-    m_connection = xcb_connect(nullptr, &screenNumber);
     if (xcb_connection_has_error(m_connection)) {
         xcb_disconnect(m_connection);
         m_connection = nullptr;
         return;
     }
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
-    for (int i = 0; i < screenNumber && screens.rem; ++i)
-        xcb_screen_next(&screens);
-    m_root = screens.data->root;
+    m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root; // one screen
 }
 
 X11Windows::~X11Windows()
@@ -36,15 +31,19 @@ X11Windows::~X11Windows()
         xcb_disconnect(m_connection);
 }
 
+void X11Windows::sync() const
+{
+    Reply<xcb_get_input_focus_reply_t>(
+        xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+}
+
 QList<TopWindow> X11Windows::topLevels() const
 {
     QList<TopWindow> windows;
     const Reply<xcb_query_tree_reply_t> tree(
         xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_root), nullptr));
-    if (!tree)
-        return windows;
-    const xcb_window_t* children = xcb_query_tree_children(tree.get());
-    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
+    const xcb_window_t* children = tree ? xcb_query_tree_children(tree.get()) : nullptr;
+    for (int i = 0; tree && i < xcb_query_tree_children_length(tree.get()); ++i)
         if (const auto window = find(children[i]))
             windows.append(*window);
     return windows;
@@ -58,20 +57,16 @@ std::optional<TopWindow> X11Windows::find(unsigned int id) const
         xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, id), nullptr));
     if (!attributes || !geometry)
         return std::nullopt;
-    TopWindow window;
-    window.id = id;
-    window.geometry = QRect(geometry->x, geometry->y, geometry->width, geometry->height);
-    window.viewable = attributes->map_state == XCB_MAP_STATE_VIEWABLE;
-    window.overrideRedirect = attributes->override_redirect;
     const Reply<xcb_get_property_reply_t> name(xcb_get_property_reply(
         m_connection,
         xcb_get_property(m_connection, false, id, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 256),
         nullptr));
-    if (name)
-        window.name =
-            QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(name.get())),
-                              xcb_get_property_value_length(name.get()));
-    return window;
+    return TopWindow{
+        id, QRect(geometry->x, geometry->y, geometry->width, geometry->height),
+        attributes->map_state == XCB_MAP_STATE_VIEWABLE, bool(attributes->override_redirect),
+        name ? QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(name.get())),
+                                 xcb_get_property_value_length(name.get()))
+             : QString()};
 }
 
 unsigned int X11Windows::focus() const
@@ -87,13 +82,13 @@ bool X11Windows::ownSelection(const char* name)
         m_connection, xcb_intern_atom(m_connection, false, uint16_t(strlen(name)), name), nullptr));
     if (!atom)
         return false;
-    m_selectionWindow = xcb_generate_id(m_connection);
-    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_selectionWindow, m_root, 0, 0, 1, 1, 0,
+    const xcb_window_t owner = xcb_generate_id(m_connection);
+    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, owner, m_root, 0, 0, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-    xcb_set_selection_owner(m_connection, m_selectionWindow, atom->atom, XCB_CURRENT_TIME);
-    const Reply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+    xcb_set_selection_owner(m_connection, owner, atom->atom, XCB_CURRENT_TIME);
+    const Reply<xcb_get_selection_owner_reply_t> reply(xcb_get_selection_owner_reply(
         m_connection, xcb_get_selection_owner(m_connection, atom->atom), nullptr));
-    return owner && owner->owner == m_selectionWindow;
+    return reply && reply->owner == owner;
 }
 
 unsigned int X11Windows::mapPlainWindow(QPoint at)
@@ -104,8 +99,7 @@ unsigned int X11Windows::mapPlainWindow(QPoint at)
                       int16_t(at.y()), 300, 200, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
                       XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
     xcb_map_window(m_connection, window);
-    Reply<xcb_get_input_focus_reply_t> sync(
-        xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    sync();
     return window;
 }
 
@@ -113,19 +107,17 @@ void X11Windows::raise(unsigned int id)
 {
     const uint32_t above = XCB_STACK_MODE_ABOVE;
     xcb_configure_window(m_connection, id, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-    Reply<xcb_get_input_focus_reply_t> sync(
-        xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    sync();
 }
 
 void X11Windows::setFocus(unsigned int id)
 {
     xcb_set_input_focus(m_connection, XCB_INPUT_FOCUS_PARENT, id, XCB_CURRENT_TIME);
-    Reply<xcb_get_input_focus_reply_t> sync(
-        xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    sync();
 }
 
 void X11Windows::destroy(unsigned int id)
 {
     xcb_destroy_window(m_connection, id);
-    xcb_flush(m_connection);
+    sync();
 }

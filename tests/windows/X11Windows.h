@@ -23,8 +23,7 @@ public:
     ~X11Windows();
     bool isConnected() const { return m_connection != nullptr; }
 
-    // Bottom to top, as the server stacks them.
-    QList<TopWindow> topLevels() const;
+    QList<TopWindow> topLevels() const; // bottom to top, as the server stacks them
     std::optional<TopWindow> find(unsigned int id) const;
     unsigned int focus() const;
     // Takes a selection, as a compositing manager takes _NET_WM_CM_S<n>; false on failure.
@@ -36,7 +35,7 @@ public:
     void destroy(unsigned int id);
 
 private:
+    void sync() const; // returns once the server has handled every request sent
     xcb_connection_t* m_connection = nullptr;
     unsigned int m_root = 0;
-    unsigned int m_selectionWindow = 0;
 };
