@@ -113,28 +113,6 @@ private slots:
         QCOMPARE(recorder.types, Types(4, kEventKeyDown));
     }
 
-    void unsupportedTapsAreRefusedWithoutTouchingTheKeyboard()
-    {
-        const struct {
-            TapLocation location;
-            TapOptions options;
-            EventMask mask;
-            TapCallback callback;
-        } refused[] = {
-            {TapLocation::Hid, TapOptions::Default, kLockMask, &record},
-            {TapLocation::AnnotatedSession, TapOptions::Default, kLockMask, &record},
-            {TapLocation::Session, TapOptions::ListenOnly, kLockMask, &record},
-            {TapLocation::Session, TapOptions::Default, 0, &record},
-            {TapLocation::Session, TapOptions::Default, kLockMask | eventMaskBit(1), &record},
-            {TapLocation::Session, TapOptions::Default, eventMaskBit(13), &record},
-            {TapLocation::Session, TapOptions::Default, kLockMask, nullptr},
-        };
-        for (const auto& tap : refused)
-            QVERIFY(!access.createTap(tap.location, TapPlacement::HeadInsert, tap.options, tap.mask,
-                                      tap.callback, &recorder));
-        QVERIFY(x.keysReach());
-    }
-
     // In a Wayland session an X grab would leave Wayland programs typing.
     void trustAndTapsNeedAnX11SessionWithItsDisplay()
     {
