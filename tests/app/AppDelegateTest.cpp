@@ -1,57 +1,32 @@
-#include "ScriptedAlerts.h"
 #include "app/AppDelegate.h"
-#include "app/MoveOffer.h"
+#include "lock/KeyboardBlocker.h"
 #include "platform/Platform.h"
 #include "platform/fake/FakeDesktop.h"
 #include "platform/fake/FakeKeyboardAccess.h"
-#include "ui/GlassButton.h"
-#include "ui/InfoPill.h"
 #include "windows/MainWindowController.h"
-#include "windows/OverlayWindow.h"
 
 #include <QApplication>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QVBoxLayout>
-
-using namespace platform;
 
 // Runs on an X server of its own: activation and focus are the real ones.
 class AppDelegateTest : public QObject {
     Q_OBJECT
 
 private:
-    FakeKeyboardAccess* access = nullptr;
-    FakeDesktop* desktop = nullptr;
+    platform::FakeKeyboardAccess access;
+    platform::FakeDesktop desktop;
     int controllersMade = 0;
     std::function<void()> heldCompletion;
 
-    // A window whose controls would take the focus if nothing stopped them: the button
-    // even asks for it while the window is built.
-    AppDelegate::ControllerFactory windowWithControls()
+    AppDelegate::ControllerFactory countedWindow()
     {
         return [this] {
             ++controllersMade;
-            auto window = std::make_unique<QWidget>();
-            auto* layout = new QVBoxLayout(window.get());
-            auto* button = new QPushButton(QStringLiteral("Lock keyboard"));
-            button->setFocusPolicy(Qt::StrongFocus);
-            layout->addWidget(button);
-            layout->addWidget(new QLineEdit);
-            button->setFocus();
-            window->resize(300, 200);
-            return std::make_unique<MainWindowController>(std::move(window));
+            return std::make_unique<MainWindowController>();
         };
     }
-    AppDelegate::MoveOfferRunner offerThatGoesOn()
-    {
-        return [](const std::function<void()>& completion) {
-            completion();
-        };
-    }
+    static void offerThatGoesOn(const std::function<void()>& completion) { completion(); }
     AppDelegate::MoveOfferRunner offerThatHoldsTheCompletion()
     {
         return [this](const std::function<void()>& completion) {
@@ -60,126 +35,58 @@ private:
     }
 
 private slots:
-    void init()
+    void initTestCase()
     {
         QVERIFY2(QGuiApplication::platformName() == QLatin1String("xcb"),
                  "this test needs its Xvfb");
-        access = new FakeKeyboardAccess;
-        desktop = new FakeDesktop;
-        overrideForTesting(access, desktop);
+        platform::overrideForTesting(&access, &desktop);
+    }
+    void cleanupTestCase() { platform::overrideForTesting(nullptr, nullptr); }
+    void init()
+    {
         controllersMade = 0;
         heldCompletion = nullptr;
-    }
-    void cleanup()
-    {
-        overrideForTesting(nullptr, nullptr);
-        delete access;
-        delete desktop;
     }
 
     void mainWindowIsShownActiveWithNoControlFocused()
     {
-        AppDelegate delegate(offerThatGoesOn(), windowWithControls());
+        AppDelegate delegate(offerThatGoesOn, countedWindow());
         delegate.applicationDidFinishLaunching();
-        QCOMPARE(controllersMade, 1);
         QWidget* window = delegate.mainWindowController()->window();
-        QVERIFY(window->isVisible());
         QVERIFY(QTest::qWaitForWindowActive(window));
-        QCOMPARE(QApplication::activeWindow(), window);
-        QCOMPARE(QApplication::focusWidget(), window);
         // Still so once the window system has settled.
         QTest::qWait(100);
         QCOMPARE(QApplication::focusWidget(), window);
     }
 
-    void realMainWindowStartsWithNoControlFocused()
-    {
-        AppDelegate delegate(offerThatGoesOn(),
-                             [] { return std::make_unique<MainWindowController>(); });
-        delegate.applicationDidFinishLaunching();
-        QWidget* window = delegate.mainWindowController()->window();
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        QTest::qWait(100);
-        QCOMPARE(QApplication::focusWidget(), window);
-        QVERIFY(!delegate.mainWindowController()->lockButton()->hasFocus());
-    }
-
-    void secondShowReusesTheWindow()
-    {
-        AppDelegate delegate(offerThatHoldsTheCompletion(), windowWithControls());
-        delegate.applicationDidFinishLaunching();
-        heldCompletion();
-        MainWindowController* first = delegate.mainWindowController();
-        QWidget* window = first->window();
-        window->hide();
-        heldCompletion();
-        QCOMPARE(controllersMade, 1);
-        QCOMPARE(delegate.mainWindowController(), first);
-        QVERIFY(window->isVisible());
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        QCOMPARE(QApplication::focusWidget(), window);
-    }
-
-    void completionAfterTheDelegateIsGoneDoesNothing()
+    // No window before the offer goes on (after a successful move it never does: the
+    // application ends). A second show brings back the one window rather than building
+    // another window, blocker and timer; a completion after the delegate is gone does
+    // nothing.
+    void secondShowReusesTheWindowAndLateCompletionsAreHarmless()
     {
         auto delegate =
-            std::make_unique<AppDelegate>(offerThatHoldsTheCompletion(), windowWithControls());
+            std::make_unique<AppDelegate>(offerThatHoldsTheCompletion(), countedWindow());
         delegate->applicationDidFinishLaunching();
+        QCOMPARE(controllersMade, 0);
+        heldCompletion();
+        MainWindowController* first = delegate->mainWindowController();
+        first->window()->hide();
+        heldCompletion();
+        QCOMPARE(controllersMade, 1);
+        QCOMPARE(delegate->mainWindowController(), first);
+        QVERIFY(QTest::qWaitForWindowActive(first->window()));
+        QCOMPARE(QApplication::focusWidget(), first->window());
         delegate.reset();
         heldCompletion();
-        QCOMPARE(controllersMade, 0);
+        QCOMPARE(controllersMade, 1);
     }
 
-    void controllerWithoutAWindowIsKeptAndNothingShown()
-    {
-        AppDelegate delegate(offerThatGoesOn(), [this] {
-            ++controllersMade;
-            return std::make_unique<MainWindowController>(nullptr);
-        });
-        delegate.applicationDidFinishLaunching();
-        QVERIFY(delegate.mainWindowController());
-        QVERIFY(delegate.mainWindowController()->window() == nullptr);
-    }
-
-    // After a successful move the application ends: no main window is ever made.
-    void successfulMoveMakesNoMainWindow()
-    {
-        QTemporaryDir temp;
-        const QString executable = temp.filePath("Downloads/Tavimo.app/Contents/MacOS/tavimo");
-        QVERIFY(QDir().mkpath(QFileInfo(executable).absolutePath()));
-        QVERIFY(QDir().mkpath(temp.filePath("Applications")));
-        QFile program(executable);
-        QVERIFY(program.open(QIODevice::WriteOnly));
-        program.close();
-
-        ScriptedAlerts alerts;
-        alerts.answers = {0, 0};
-        int terminations = 0;
-        AppDelegate delegate(
-            [&](const std::function<void()>& completion) {
-                MoveOffer::Surroundings surroundings;
-                surroundings.applicationsFolder = temp.filePath("Applications");
-                surroundings.executablePath = executable;
-                surroundings.alerts = &alerts;
-                surroundings.terminate = [&] {
-                    ++terminations;
-                };
-                MoveOffer(surroundings).run(completion);
-            },
-            windowWithControls());
-        delegate.applicationDidFinishLaunching();
-        QCOMPARE(terminations, 1);
-        QCOMPARE(controllersMade, 0);
-        QVERIFY(delegate.mainWindowController() == nullptr);
-        QVERIFY(QFileInfo::exists(temp.filePath("Applications/Tavimo.app/Contents/MacOS/tavimo")));
-    }
-
-    // The real main window: locking and unlocking come and go with overlays, and only
-    // closing the main window ends the event loop, with status 0.
+    // Overlays come and go with locking; only closing the main window ends the event
+    // loop, with status 0.
     void onlyClosingTheMainWindowQuits()
     {
-        AppDelegate delegate(offerThatGoesOn(),
-                             [] { return std::make_unique<MainWindowController>(); });
+        AppDelegate delegate(offerThatGoesOn, countedWindow());
         QApplication::setQuitOnLastWindowClosed(
             delegate.applicationShouldTerminateAfterLastWindowClosed());
         bool lockedWithOverlays = false;
@@ -199,11 +106,7 @@ private slots:
             });
         });
         // Ends a loop that would otherwise never stop, with a status the test rejects.
-        QTimer watchdog;
-        watchdog.setSingleShot(true);
-        connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-        watchdog.start(15000);
-
+        QTimer::singleShot(15000, &delegate, [] { QCoreApplication::exit(99); });
         const int status = QApplication::exec();
         QVERIFY(lockedWithOverlays);
         QVERIFY2(runningAfterUnlock, "unlocking ended the application");

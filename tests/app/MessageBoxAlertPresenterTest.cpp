@@ -8,152 +8,116 @@
 #include <QTextDocument>
 #include <QTimer>
 
-// What a label showing `text` puts on screen, as plain text.
-QString shownText(QMessageBox* box, const QString& text)
+namespace {
+
+// What the box's labels put on screen, as plain text.
+QStringList shownTexts(QMessageBox* box)
 {
+    QStringList texts;
     for (QLabel* label : box->findChildren<QLabel*>()) {
-        if (label->text() != text)
-            continue;
-        const bool rich = label->textFormat() == Qt::RichText ||
-                          (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(text));
-        if (!rich)
-            return text;
         QTextDocument document;
-        document.setHtml(text);
-        return document.toPlainText();
+        if (label->textFormat() == Qt::RichText ||
+            (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text())))
+            document.setHtml(label->text());
+        else
+            document.setPlainText(label->text());
+        texts.append(document.toPlainText());
     }
-    return QStringLiteral("(no label shows it)");
+    return texts;
 }
 
-// Answers the next message box by clicking the button with the given text, after
-// recording what the box showed.
-struct Answerer {
-    explicit Answerer(QString text) : buttonText(std::move(text)) {}
-
-    QString buttonText;
-    QStringList buttonsShown;
+struct Shown {
+    QStringList texts;
     QString defaultButton;
-    QString text;
-    QString informativeText;
-    bool hasCustomIcon = false;
-    bool quitsOnClose = true;
-
-    void answerSoon()
-    {
-        QTimer::singleShot(0, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) {
-                answerSoon();
-                return;
-            }
-            text = shownText(box, box->text());
-            informativeText = shownText(box, box->informativeText());
-            hasCustomIcon = box->icon() == QMessageBox::NoIcon && !box->iconPixmap().isNull();
-            quitsOnClose = box->testAttribute(Qt::WA_QuitOnClose);
-            if (box->defaultButton())
-                defaultButton = box->defaultButton()->text();
-            // Buttons in the order the layout shows them, left to right.
-            QList<QAbstractButton*> buttons = box->buttons();
-            std::sort(buttons.begin(), buttons.end(), [](QAbstractButton* a, QAbstractButton* b) {
-                return a->mapToGlobal(QPoint()).x() < b->mapToGlobal(QPoint()).x();
-            });
-            QAbstractButton* chosen = buttons.value(0);
-            for (QAbstractButton* button : buttons) {
-                buttonsShown.append(button->text());
-                if (button->text() == buttonText)
-                    chosen = button;
-            }
-            // Never leaves the test hanging: without a match the first button answers,
-            // and the checks on buttonsShown tell.
-            if (chosen)
-                chosen->click();
-        });
-    }
+    QStringList buttons;
+    bool customIcon = false;
 };
+
+// Records the next message box once it is up, then answers it: presses Escape, or clicks
+// the button named `click` (the first one when none is).
+void answerNextBox(Shown& shown, const QString& click)
+{
+    QTimer::singleShot(10, [&shown, click] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return answerNextBox(shown, click);
+        shown.texts = shownTexts(box);
+        shown.customIcon = box->icon() == QMessageBox::NoIcon && !box->iconPixmap().isNull();
+        if (box->defaultButton())
+            shown.defaultButton = box->defaultButton()->text();
+        QAbstractButton* chosen = box->buttons().value(0);
+        for (QAbstractButton* button : box->buttons()) {
+            shown.buttons.append(button->text());
+            if (button->text() == click)
+                chosen = button;
+        }
+        if (click == QLatin1String("Escape"))
+            QTest::keyClick(box, Qt::Key_Escape);
+        else if (chosen)
+            chosen->click();
+    });
+}
+
+} // namespace
 
 class MessageBoxAlertPresenterTest : public QObject {
     Q_OBJECT
 
-private:
-    static Alert offer()
-    {
-        Alert alert;
-        QPixmap pixmap(32, 32);
-        pixmap.fill(Qt::blue);
-        alert.icon = QIcon(pixmap);
-        alert.messageText = QStringLiteral("Move Tavimo to Applications?");
-        alert.informativeText = QStringLiteral("Tavimo works best from your Applications folder.");
-        alert.buttons = {QStringLiteral("Move to Applications"), QStringLiteral("Not Now")};
-        return alert;
-    }
-
 private slots:
-    void showsTheAlertAndReportsTheChosenButton_data()
+    void showsTheAlertAndReportsTheAnswer_data()
     {
-        QTest::addColumn<QString>("click");
+        QTest::addColumn<bool>("failure");
+        QTest::addColumn<QString>("answer");
         QTest::addColumn<int>("expected");
-        QTest::newRow("first") << "Move to Applications" << 0;
-        QTest::newRow("second") << "Not Now" << 1;
+        QTest::newRow("first") << false << "Move to Applications" << 0;
+        QTest::newRow("second") << false << "Not Now" << 1;
+        QTest::newRow("Escape means the last") << false << "Escape" << 1;
+        QTest::newRow("no buttons of ours") << true << "OK" << -1;
     }
-    void showsTheAlertAndReportsTheChosenButton()
-    {
-        QFETCH(QString, click);
-        QFETCH(int, expected);
-        Answerer answerer(click);
-        answerer.answerSoon();
-        MessageBoxAlertPresenter presenter;
-        QCOMPARE(presenter.run(offer()), expected);
-        QCOMPARE(answerer.text, QString("Move Tavimo to Applications?"));
-        QCOMPARE(answerer.informativeText,
-                 QString("Tavimo works best from your Applications folder."));
-        QVERIFY(answerer.hasCustomIcon);
-        QCOMPARE(answerer.defaultButton, QString("Move to Applications"));
-        QCOMPARE(answerer.buttonsShown.size(), 2);
-        QVERIFY(answerer.buttonsShown.contains("Move to Applications"));
-        QVERIFY(answerer.buttonsShown.contains("Not Now"));
-    }
-
-    void escapeMeansTheLastButton()
-    {
-        QTimer::singleShot(0, [] {
-            QTimer::singleShot(
-                50, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
-        });
-        MessageBoxAlertPresenter presenter;
-        QCOMPARE(presenter.run(offer()), 1);
-    }
-
-    void alertWithoutButtonsGetsOneAndReportsNone()
-    {
-        Alert failure;
-        failure.messageText = QStringLiteral("Couldn't move to Applications");
-        // A file name that looks like markup is shown as it is.
-        failure.informativeText =
-            QStringLiteral("Couldn’t copy “/tmp/<b>x</b> & y”: Permission denied.");
-        failure.style = Alert::Style::Warning;
-        Answerer answerer(QString{});
-        answerer.answerSoon();
-        MessageBoxAlertPresenter presenter;
-        QCOMPARE(presenter.run(failure), -1);
-        QCOMPARE(answerer.buttonsShown.size(), 1);
-        QCOMPARE(answerer.informativeText, failure.informativeText);
-    }
-
     // Alerts come before the main window exists: answering one inside the running event
-    // loop must not end the application.
-    void answeringAnAlertNeverQuits()
+    // loop must not end the application. A file name that looks like markup is shown as
+    // it is.
+    void showsTheAlertAndReportsTheAnswer()
     {
+        QFETCH(bool, failure);
+        QFETCH(QString, answer);
+        QFETCH(int, expected);
+        Alert alert;
+        if (failure) {
+            alert.messageText = QStringLiteral("Couldn't move to Applications");
+            alert.informativeText =
+                QStringLiteral("Couldn’t copy “/tmp/<b>x</b> & y”: Permission denied.");
+            alert.style = Alert::Style::Warning;
+        } else {
+            QPixmap pixmap(32, 32);
+            pixmap.fill(Qt::blue);
+            alert.icon = QIcon(pixmap);
+            alert.messageText = QStringLiteral("Move Tavimo to Applications?");
+            alert.informativeText =
+                QStringLiteral("Tavimo works best from your Applications folder.");
+            alert.buttons = {QStringLiteral("Move to Applications"), QStringLiteral("Not Now")};
+        }
         QApplication::setQuitOnLastWindowClosed(true);
-        int answer = -2;
-        Answerer answerer(QStringLiteral("Not Now"));
+        int result = -2;
+        Shown shown;
         QTimer::singleShot(0, [&] {
-            answerer.answerSoon();
-            answer = MessageBoxAlertPresenter().run(offer());
-            QTimer::singleShot(300, [] { QCoreApplication::exit(7); });
+            answerNextBox(shown, answer);
+            result = MessageBoxAlertPresenter().run(alert);
+            QTimer::singleShot(100, [] { QCoreApplication::exit(7); });
         });
         QCOMPARE(QApplication::exec(), 7);
-        QCOMPARE(answer, 1);
-        QVERIFY(!answerer.quitsOnClose);
+        QCOMPARE(result, expected);
+        QVERIFY2(shown.texts.contains(alert.messageText) &&
+                     shown.texts.contains(alert.informativeText),
+                 qPrintable(shown.texts.join('|')));
+        QCOMPARE(shown.customIcon, !failure);
+        shown.buttons.sort();
+        if (failure) {
+            QCOMPARE(shown.buttons.size(), 1);
+        } else {
+            QCOMPARE(shown.defaultButton, QString("Move to Applications"));
+            QCOMPARE(shown.buttons, (QStringList{"Move to Applications", "Not Now"}));
+        }
     }
 };
 
