@@ -1,23 +1,34 @@
-#include "WindowsTestSupport.h"
 #include "X11TestSupport.h"
 #include "X11Windows.h"
 
+#include "platform/Platform.h"
+#include "platform/fake/FakeKeyboardAccess.h"
+#include "platform/linux/LinuxDesktop.h"
+#include "platform/x11/X11ScreenGrab.h"
 #include "ui/GlassButton.h"
 #include "windows/MainWindowController.h"
 #include "windows/OverlayWindow.h"
 
-#include <QPainter>
+#include <QApplication>
+#include <QDir>
+#include <QLinearGradient>
 #include <QProcess>
 #include <QScreen>
+#include <QtTest>
 
-// The real program on a two-monitor X server: a click on "Lock keyboard" keeps every
-// key from a focused client and covers both monitors; a click on "Unlock keyboard"
-// gives the keys back and leaves the main window where it was.
+// On a two-monitor X server: first the overlays in this process with the Linux desktop
+// layer (above every window, the focus handed back, the compositor seen, screenshots in
+// the light and the dark appearance); then the real program, where a click on "Lock
+// keyboard" keeps every key from a focused client and covers both monitors, and a click
+// on "Unlock keyboard" gives the keys back and leaves the main window where it was.
 class EndToEndTest : public QObject {
     Q_OBJECT
 
 private:
     X11Windows m_x;
+    platform::FakeKeyboardAccess m_keyboard;
+    platform::LinuxDesktop m_desktop;
+    QWidget m_wallpaper{nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint};
     QProcess m_tavimo;
     KeyClient m_client;
     KeyInjector m_keys;
@@ -27,6 +38,39 @@ private:
     QPoint m_unlockOffset; // centre of "Unlock keyboard" from the screen's centre
     const QRect m_left{0, 0, 1920, 1080};
     const QRect m_right{1920, 0, 1280, 1024};
+
+    unsigned int topViewable() const
+    {
+        unsigned int top = 0;
+        for (const TopWindow& window : m_x.topLevels())
+            top = window.viewable ? window.id : top;
+        return top;
+    }
+
+    static void save(const QImage& image, const QString& name)
+    {
+        const QString dir = qEnvironmentVariable("TAVIMO_ARTIFACTS_DIR");
+        if (!dir.isEmpty() && QDir().mkpath(dir))
+            QVERIFY(image.save(QDir(dir).filePath(name)));
+    }
+
+    // Locks on both screens, photographs the main window and both overlays, unlocks.
+    void photographLock(const QString& appearance)
+    {
+        MainWindowController controller;
+        controller.window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(controller.window()));
+        QTest::qWait(100);
+        save(controller.window()->grab().toImage(),
+             QStringLiteral("main-window-%1.png").arg(appearance));
+        controller.lockButtonClicked();
+        QCOMPARE(controller.overlays().size(), 2);
+        for (OverlayWindow* overlay : controller.overlays())
+            QVERIFY(QTest::qWaitForWindowExposed(overlay));
+        QTest::qWait(300);
+        screenshot(QStringLiteral("overlays-%1.png").arg(appearance));
+        controller.unlock();
+    }
 
     static void click(QPoint at)
     {
@@ -61,15 +105,9 @@ private:
     // Both monitors side by side, as the server shows them; saved for a look.
     static QImage screenshot(const QString& name)
     {
-        QImage image(3200, 1080, QImage::Format_RGB32);
-        image.fill(Qt::black);
-        QPainter painter(&image);
-        for (QScreen* screen : QGuiApplication::screens())
-            painter.drawPixmap(screen->geometry().topLeft(), screen->grabWindow(0));
-        painter.end();
-        const QString dir = qEnvironmentVariable("TAVIMO_ARTIFACTS_DIR");
-        if (!dir.isEmpty() && QDir().mkpath(dir))
-            image.save(QDir(dir).filePath(name));
+        const QImage image =
+            QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, 3200, 1080).toImage();
+        save(image, name);
         return image;
     }
 
@@ -94,9 +132,142 @@ private slots:
         QCOMPARE(QGuiApplication::screens().size(), 2);
         QCOMPARE(QGuiApplication::screens()[0]->geometry(), m_left);
         QCOMPARE(QGuiApplication::screens()[1]->geometry(), m_right);
+        platform::overrideForTesting(&m_keyboard, &m_desktop);
+
+        // Something to blur behind the overlays: a wallpaper over both monitors.
+        m_wallpaper.setGeometry(0, 0, 3200, 1080);
+        QLinearGradient gradient(0, 0, 3200, 1080);
+        gradient.setStops(
+            {{0, QColor(40, 120, 200)}, {0.5, QColor(240, 170, 60)}, {1, QColor(60, 170, 90)}});
+        QPalette palette;
+        palette.setBrush(QPalette::Window, gradient);
+        m_wallpaper.setPalette(palette);
+        m_wallpaper.setAutoFillBackground(true);
+        m_wallpaper.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&m_wallpaper));
+    }
+
+    void cleanupTestCase()
+    {
+        m_tavimo.terminate();
+        if (!m_tavimo.waitForFinished(3000))
+            m_tavimo.kill();
+        m_tavimo.waitForFinished(3000);
+        platform::overrideForTesting(nullptr, nullptr);
+    }
+
+    // The overlays in this process
+
+    void aShownOverlayIsRaisedAgainAboveAnyWindowStackedOverIt()
+    {
+        OverlayWindow overlay(QGuiApplication::screens().at(1), [] {});
+        overlay.orderFrontRegardless();
+        QVERIFY(QTest::qWaitForWindowExposed(&overlay));
+        const auto overlayId = static_cast<unsigned int>(overlay.winId());
+        QTRY_COMPARE_WITH_TIMEOUT(topViewable(), overlayId, 2000);
+
+        const unsigned int intruder = m_x.mapPlainWindow(QPoint(2000, 100));
+        QTRY_COMPARE_WITH_TIMEOUT(topViewable(), overlayId, 2000);
+        m_x.raise(intruder);
+        QTRY_COMPARE_WITH_TIMEOUT(topViewable(), overlayId, 2000);
+
+        // Hidden, it no longer fights for the top.
+        overlay.orderOut();
+        m_x.raise(intruder);
+        QTest::qWait(200);
+        QCOMPARE(topViewable(), intruder);
+        m_x.destroy(intruder);
+    }
+
+    void theKeyOverlayTakesTheFocusAndGivesItBackToAWindowStillThere()
+    {
+        const unsigned int typing = m_x.mapPlainWindow(QPoint(100, 100));
+        const unsigned int other = m_x.mapPlainWindow(QPoint(500, 100));
+        OverlayWindow overlay(QGuiApplication::primaryScreen(), [] {});
+        const auto lockAndUnlock = [&](const std::function<void()>& meanwhile) {
+            overlay.makeKeyAndOrderFront();
+            QTRY_COMPARE_WITH_TIMEOUT(m_x.focus(), static_cast<unsigned int>(overlay.winId()),
+                                      2000);
+            meanwhile();
+            overlay.orderOut();
+        };
+        m_x.setFocus(typing);
+        lockAndUnlock([&] { QTRY_VERIFY_WITH_TIMEOUT(overlay.isActiveWindow(), 2000); });
+        QTRY_COMPARE_WITH_TIMEOUT(m_x.focus(), typing, 2000);
+        // Focus the user moved elsewhere meanwhile stays where the user put it.
+        lockAndUnlock([&] { m_x.setFocus(other); });
+        QTest::qWait(200);
+        QCOMPARE(m_x.focus(), other);
+        // A window gone meanwhile is not given the focus, and nothing breaks.
+        lockAndUnlock([&] { m_x.destroy(other); });
+        QTest::qWait(200);
+        QVERIFY(m_x.focus() != other);
+        m_x.destroy(typing);
+    }
+
+    void translucencyFollowsTheCompositingManager()
+    {
+        QVERIFY(!m_desktop.compositesWindows());
+        QVERIFY(!OverlayWindow(QGuiApplication::primaryScreen(), [] {}).isTranslucent());
+        {
+            X11Windows compositor; // a stand-in that owns the selection and blends nothing
+            QVERIFY(compositor.ownSelection("_NET_WM_CM_S0"));
+            QVERIFY(m_desktop.compositesWindows());
+            OverlayWindow translucent(QGuiApplication::primaryScreen(), [] {});
+            QVERIFY(translucent.isTranslucent());
+            QVERIFY(translucent.testAttribute(Qt::WA_TranslucentBackground));
+        }
+        // Its selection goes with its connection.
+        QTRY_VERIFY_WITH_TIMEOUT(!m_desktop.compositesWindows(), 2000);
+    }
+
+    void theShrunkSnapshotShowsEachScreensOwnContent()
+    {
+        // Scaled by the X server here, not by the fallback.
+        QCOMPARE(platform::grabX11ScreenShrunk(QRect(1920, 0, 1280, 1024), 8).size(),
+                 QSize(160, 128));
+        for (QScreen* screen : QGuiApplication::screens()) {
+            const QImage small = m_desktop.screenSnapshot(*screen, 8);
+            QCOMPARE(small.size(), screen->geometry().size() / 8);
+            const QImage full = screen->grabWindow(0).toImage();
+            // The wallpaper's gradient, block by block: each small pixel is the colour in
+            // the middle of its block, give or take the filter.
+            for (const QPoint at : {QPoint(3, 3), QPoint(small.width() / 2, small.height() / 2),
+                                    QPoint(small.width() - 4, small.height() - 4)}) {
+                const QRgb expected = full.pixel(at * 8 + QPoint(4, 4));
+                const QRgb actual = small.pixel(at);
+                const int distance = qAbs(qRed(expected) - qRed(actual)) +
+                                     qAbs(qGreen(expected) - qGreen(actual)) +
+                                     qAbs(qBlue(expected) - qBlue(actual));
+                QVERIFY2(distance <= 12, qPrintable(QStringLiteral("%1 at %2,%3: %4")
+                                                        .arg(screen->name())
+                                                        .arg(at.x())
+                                                        .arg(at.y())
+                                                        .arg(distance)));
+            }
+        }
+    }
+
+    void screenshotsInTheLightAndTheDarkAppearance()
+    {
+        const QPalette light = QApplication::palette();
+        photographLock(QStringLiteral("light"));
+        QPalette dark;
+        for (const auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+            dark.setColor(role, QColor(45, 45, 48));
+        for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            dark.setColor(role, QColor(235, 235, 235));
+        QApplication::setPalette(dark);
+        photographLock(QStringLiteral("dark"));
+        QApplication::setPalette(light);
+    }
+    // The real program
+
+    void theProgramShowsItsMainWindow()
+    {
+        m_wallpaper.hide();
         {
             // Where this build places the two buttons, on windows laid out but never mapped.
-            FakePlatform fake;
             MainWindowController controller;
             controller.window()->setAttribute(Qt::WA_DontShowOnScreen);
             controller.window()->show();
@@ -108,7 +279,6 @@ private slots:
             m_unlockOffset =
                 unlock->mapTo(&overlay, unlock->rect().center()) - overlay.rect().center();
         }
-
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("TAVIMO_SKIP_MOVE_PROMPT"), QStringLiteral("1"));
         m_tavimo.setProcessEnvironment(environment);
@@ -119,14 +289,6 @@ private slots:
         QVERIFY2(m_client.start(), qPrintable(m_client.error()));
         m_clientWindow = m_x.focus();
         QVERIFY(m_clientWindow != 0);
-    }
-
-    void cleanupTestCase()
-    {
-        m_tavimo.terminate();
-        if (!m_tavimo.waitForFinished(3000))
-            m_tavimo.kill();
-        m_tavimo.waitForFinished(3000);
     }
 
     void lockingSwallowsEveryKeyAndCoversBothMonitors()
