@@ -57,16 +57,9 @@ std::optional<TopWindow> X11Windows::find(unsigned int id) const
         xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, id), nullptr));
     if (!attributes || !geometry)
         return std::nullopt;
-    const Reply<xcb_get_property_reply_t> name(xcb_get_property_reply(
-        m_connection,
-        xcb_get_property(m_connection, false, id, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 256),
-        nullptr));
-    return TopWindow{
-        id, QRect(geometry->x, geometry->y, geometry->width, geometry->height),
-        attributes->map_state == XCB_MAP_STATE_VIEWABLE, bool(attributes->override_redirect),
-        name ? QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(name.get())),
-                                 xcb_get_property_value_length(name.get()))
-             : QString()};
+    return TopWindow{id, QRect(geometry->x, geometry->y, geometry->width, geometry->height),
+                     attributes->map_state == XCB_MAP_STATE_VIEWABLE,
+                     bool(attributes->override_redirect)};
 }
 
 unsigned int X11Windows::focus() const

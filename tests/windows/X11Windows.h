@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QRect>
-#include <QString>
 
 #include <optional>
 
@@ -14,7 +13,6 @@ struct TopWindow {
     QRect geometry;
     bool viewable = false;
     bool overrideRedirect = false;
-    QString name;
 };
 
 class X11Windows {
