@@ -3,11 +3,9 @@
 #include "ui/FocusAwareButton.h"
 #include "ui/GlassButton.h"
 #include "ui/GlassPanel.h"
-#include "windows/BackgroundDrag.h"
 #include "windows/MainWindowController.h"
 
 #include <QAbstractButton>
-#include <QLabel>
 #include <QScreen>
 
 // The main window's settings, its six views and the geometry of its layout.
@@ -48,7 +46,6 @@ private slots:
         QWidget* window = m_controller->window();
         QCOMPARE(window->size(), QSize(392, 456));
         QCOMPARE(window->minimumSize(), window->maximumSize());
-        QCOMPARE(window->windowTitle(), QStringLiteral("Tavimo"));
         const Qt::WindowFlags flags = window->windowFlags();
         QVERIFY(flags & Qt::WindowCloseButtonHint && flags & Qt::WindowMinimizeButtonHint);
         QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
@@ -63,7 +60,7 @@ private slots:
         QCOMPARE(rootPanel()->contentContainer()->geometry(), rootPanel()->rect());
     }
 
-    void thePanelHoldsSixViewsInOrderWithTheirTexts()
+    void thePanelHoldsSixViewsInOrderAndTheLinkOpensTheSite()
     {
         QStringList names;
         for (const QWidget* widget : rootPanel()->contentContainer()->findChildren<QWidget*>(
@@ -73,17 +70,10 @@ private slots:
                                      "lockButton", "developerLink"}));
         QCOMPARE(view("permissionStatus"), m_controller->permissionStatus());
         QCOMPARE(view("lockButton"), m_controller->lockButton());
-        QCOMPARE(view("appIcon")->accessibleName(), QStringLiteral("Tavimo"));
-        QCOMPARE(qobject_cast<QLabel*>(view("title"))->text(), QStringLiteral("Tavimo"));
-        QCOMPARE(qobject_cast<QLabel*>(view("subtitle"))->text(),
-                 QStringLiteral("Lock your keyboard while you wipe it down.\n"
-                                "Unlock with one click when you\u2019re done."));
-        auto* link = qobject_cast<QAbstractButton*>(view("developerLink"));
-        QCOMPARE(link->text(), QStringLiteral("dev tavimo.app"));
-        QCOMPARE(link->accessibleName(), QStringLiteral("Developer website, tavimo.app"));
-        QVERIFY(link->focusPolicy() & Qt::TabFocus);
-        QCOMPARE(view("title")->font().weight(), QFont::DemiBold);
-        QCOMPARE(link->font().weight(), QFont::Medium);
+        // The link opens the site in the browser.
+        QTest::mouseClick(qobject_cast<QAbstractButton*>(view("developerLink")), Qt::LeftButton);
+        QCOMPARE(m_fake->desktop.openedUrls,
+                 QList<QUrl>{QUrl(QStringLiteral("https://tavimo.app"))});
     }
 
     void theEighteenLayoutRulesHold_data()
@@ -129,24 +119,6 @@ private slots:
         QVERIFY(subtitle->height() < 3 * metrics.height());
         QVERIFY(subtitle->width() >= metrics.horizontalAdvance(QStringLiteral(
                                          "Lock your keyboard while you wipe it down.")));
-    }
-
-    void theDeveloperLinkOpensTheSiteInTheBrowser()
-    {
-        QTest::mouseClick(qobject_cast<QAbstractButton*>(view("developerLink")), Qt::LeftButton);
-        QCOMPARE(m_fake->desktop.openedUrls,
-                 QList<QUrl>{QUrl(QStringLiteral("https://tavimo.app"))});
-    }
-
-    void draggingTheBackgroundMovesTheWindowAndAButtonClickDoesNot()
-    {
-        auto* drag = rootPanel()->contentContainer()->findChild<BackgroundDrag*>();
-        QVERIFY(drag);
-        QTest::mousePress(view("title"), Qt::LeftButton, {}, QPoint(4, 4));
-        QTest::mouseRelease(view("title"), Qt::LeftButton, {}, QPoint(4, 4));
-        QCOMPARE(drag->movesStarted(), 1);
-        QTest::mouseClick(m_controller->lockButton()->button(), Qt::LeftButton);
-        QCOMPARE(drag->movesStarted(), 1);
     }
 };
 

@@ -43,15 +43,6 @@ inline const PillState kRequired{"hand.raised.fill", "Accessibility access requi
 inline const PillState kStillNeedsApproval{"exclamationmark.shield.fill",
                                            "Keyboard access still needs approval", false};
 
-namespace QTest {
-template <> inline char* toString(const PillState& state)
-{
-    return qstrdup(qPrintable(
-        QStringLiteral("{%1, \"%2\", %3}")
-            .arg(state.symbol, state.title, QLatin1String(state.ready ? "ready" : "-"))));
-}
-} // namespace QTest
-
 // The offscreen platform with the two-monitor test desktop's screens: LEFT 1920×1080 at
 // the origin (primary, being first) and RIGHT 1280×1024 beside it.
 #define TAVIMO_TWO_SCREEN_TEST_MAIN(TestClass)                                                     \
