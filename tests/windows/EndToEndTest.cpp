@@ -146,11 +146,14 @@ private:
 
     static void click(QPoint at)
     {
-        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"),
-                                   {QStringLiteral("mousemove"), QString::number(at.x()),
-                                    QString::number(at.y()), QStringLiteral("click"),
-                                    QStringLiteral("1")}),
-                 0);
+        QCOMPARE(
+            xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"}),
+            0);
+    }
+
+    static int xdotool(const QStringList& arguments)
+    {
+        return QProcess::execute(QStringLiteral("xdotool"), arguments);
     }
 
     int overlaysShown() const
@@ -259,9 +262,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(overlaysShown(), 2, 5000);
 
         // The client takes the focus back, as a program being typed into would.
-        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"),
-                                                               QString::number(m_clientWindow)}),
-                 0);
+        QCOMPARE(xdotool({"windowfocus", QString::number(m_clientWindow)}), 0);
         QCOMPARE(m_x.focus(), m_clientWindow);
         QVERIFY(m_watch.keysBlocked());
 
