@@ -165,6 +165,17 @@ private:
         return overlays;
     }
 
+    bool overlaysOnTop() const
+    {
+        const QList<TopWindow> windows = m_x.shown();
+        const auto isOverlay = [this](const TopWindow& window) {
+            return window.overrideRedirect &&
+                   (window.geometry == m_left || window.geometry == m_right);
+        };
+        return windows.size() >= 2 && isOverlay(windows.last()) &&
+               isOverlay(windows[windows.size() - 2]);
+    }
+
     bool findMainWindow()
     {
         for (const TopWindow& window : m_x.shown())
@@ -276,6 +287,10 @@ private slots:
         for (int dx = -60; dx <= 60; dx += 4)
             QVERIFY2(!isAccentBlue(locked.pixel(m_right.center() + m_unlockOffset + QPoint(dx, 0))),
                      "a button on the secondary overlay");
+
+        // A window raised over the lock is put back beneath the overlays.
+        QCOMPARE(xdotool({"windowraise", QString::number(m_clientWindow)}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(overlaysOnTop(), 2000);
     }
 
     void unlockingBringsTheKeysBackAndClosingTheMainWindowQuits()
