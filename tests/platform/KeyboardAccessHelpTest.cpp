@@ -27,9 +27,7 @@ private slots:
         QMessageBox* box = openBoxes().first();
         QCOMPARE(box->text(),
                  QStringLiteral("Tavimo can lock the keyboard only in an X11 session."));
-        QVERIFY(box->informativeText().contains(QString::fromUtf8("(such as “GNOME on Xorg”)")));
         QVERIFY(!box->isModal());
-
         box->close(); // deletes itself; the next call opens a fresh one
         QTRY_COMPARE(openBoxes().size(), 0);
         platform::showKeyboardAccessHelp();

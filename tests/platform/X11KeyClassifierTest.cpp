@@ -18,19 +18,15 @@ private slots:
         QTest::addColumn<EventType>("press");
         QTest::addColumn<EventType>("release");
         // Modifiers and lock keys, Scroll Lock included, go down and up as one type.
-        for (unsigned long keysym : {XK_Shift_R, XK_Control_R, XK_Meta_L, XK_Super_R, XK_Hyper_L,
-                                     XK_Caps_Lock, XK_Num_Lock, XK_Scroll_Lock, XK_Mode_switch,
-                                     XK_ISO_Level3_Shift, XK_ISO_Level5_Shift, XK_ISO_Next_Group})
+        for (unsigned long keysym : {XK_Shift_R, XK_Caps_Lock, XK_Num_Lock, XK_Scroll_Lock,
+                                     XK_ISO_Level3_Shift, XK_ISO_Next_Group})
             QTest::addRow("modifier 0x%lx", keysym)
                 << keysym << kEventFlagsChanged << kEventFlagsChanged;
         // Media, volume, brightness, power, sleep, eject and launch keys are special.
-        for (unsigned long keysym :
-             {XF86XK_AudioMute, XF86XK_AudioPlay, XF86XK_MonBrightnessUp, XF86XK_KbdBrightnessUp,
-              XF86XK_PowerOff, XF86XK_Sleep, XF86XK_Eject, XF86XK_Launch1, XF86XK_Switch_VT_1})
+        for (unsigned long keysym : {XF86XK_AudioMute, XF86XK_PowerOff, XF86XK_Eject})
             QTest::addRow("special 0x%lx", keysym)
                 << keysym << kEventSystemDefined << kEventSystemDefined;
-        for (unsigned long keysym : std::initializer_list<unsigned long>{
-                 XK_Z, XK_space, XK_F1, XK_KP_Enter, XK_Left, XK_Print, 0})
+        for (unsigned long keysym : {XK_Z, XK_F1, XK_KP_Enter, 0})
             QTest::addRow("other 0x%lx", keysym) << keysym << kEventKeyDown << kEventKeyUp;
     }
     void eachKeyHasTheTypeOfItsKind()

@@ -75,8 +75,8 @@ void KeyInjector::send(const char* keysymName, bool down)
 
 void KeyInjector::tap(const char* keysymName)
 {
-    send(keysymName, true);
-    send(keysymName, false);
+    press(keysymName);
+    release(keysymName);
 }
 
 int KeyInjector::tapAll()
@@ -111,20 +111,22 @@ QString KeyWatch::setUp()
     return keysReach() ? QString() : QStringLiteral("injected keys do not reach the client");
 }
 
+// How many presses and how many releases of a full set of keys reach the client.
+static std::pair<long, long> received(KeyWatch& watch)
+{
+    const KeyClientState before = watch.client.state();
+    watch.keys.tapAll();
+    const KeyClientState after = watch.client.state();
+    return {after.presses - before.presses, after.releases - before.releases};
+}
+
 bool KeyWatch::keysReach()
 {
-    const KeyClientState before = client.state();
-    const int count = keys.tapAll();
-    const KeyClientState after = client.state();
-    return before.presses >= 0 && after.presses == before.presses + count &&
-           after.releases == before.releases + count;
+    const long count = long(std::size(kStandardKeys));
+    return received(*this) == std::pair{count, count};
 }
 
 bool KeyWatch::keysBlocked()
 {
-    const KeyClientState before = client.state();
-    keys.tapAll();
-    const KeyClientState after = client.state();
-    return before.presses >= 0 && after.presses == before.presses &&
-           after.releases == before.releases;
+    return received(*this) == std::pair{0L, 0L};
 }

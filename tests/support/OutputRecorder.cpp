@@ -1,35 +1,25 @@
 #include "support/OutputRecorder.h"
 
-#include <QtGlobal>
+#include <QStringList>
 
 #include <cstdio>
-#include <fcntl.h>
+#include <cstdlib>
 #include <unistd.h>
 
-namespace {
-
-QStringList g_messages;
-QtMessageHandler g_previousHandler = nullptr;
-
-void recordMessage(QtMsgType, const QMessageLogContext&, const QString& message)
-{
-    g_messages.append(message);
-}
-
-} // namespace
+static QStringList g_messages;
+static QtMessageHandler g_previousHandler = nullptr;
 
 OutputRecorder::OutputRecorder()
 {
     g_messages.clear();
-    g_previousHandler = qInstallMessageHandler(recordMessage);
-    char path[] = "/tmp/tavimo-stderr-XXXXXX";
-    m_file = ::mkstemp(path);
-    if (m_file < 0)
-        return;
-    ::unlink(path);
+    g_previousHandler = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& text) { g_messages << text; });
     std::fflush(stderr);
-    m_savedStderr = ::dup(STDERR_FILENO);
-    if (m_savedStderr >= 0 && ::dup2(m_file, STDERR_FILENO) < 0) {
+    char path[] = "/tmp/tavimo-stderr-XXXXXX";
+    if ((m_file = ::mkstemp(path)) >= 0)
+        ::unlink(path);
+    if (m_file >= 0 && (m_savedStderr = ::dup(STDERR_FILENO)) >= 0 &&
+        ::dup2(m_file, STDERR_FILENO) < 0) {
         ::close(m_savedStderr);
         m_savedStderr = -1;
     }
@@ -51,11 +41,7 @@ QString OutputRecorder::recorded() const
 {
     std::fflush(stderr);
     QString text = g_messages.join(QLatin1Char('\n'));
-    if (m_file < 0)
-        return text;
     char buffer[4096];
-    const ssize_t size = ::pread(m_file, buffer, sizeof buffer, 0);
-    if (size > 0)
-        text += QString::fromLocal8Bit(buffer, size);
-    return text;
+    const ssize_t size = m_file >= 0 ? ::pread(m_file, buffer, sizeof buffer, 0) : 0;
+    return size > 0 ? text + QString::fromLocal8Bit(buffer, size) : text;
 }

@@ -26,12 +26,9 @@ using Os = SystemVersion::Os;
 Q_DECLARE_METATYPE(platform::SystemVersion)
 
 // Half-made components cannot be written down: the mistake stops the build.
-static_assert(!std::is_default_constructible_v<GlassPanel>);
-static_assert(!std::is_constructible_v<GlassPanel, QWidget*>);
-static_assert(!std::is_default_constructible_v<GlassButton>);
-static_assert(!std::is_constructible_v<GlassButton, QWidget*>);
-static_assert(!std::is_default_constructible_v<InfoPill>);
-static_assert(!std::is_constructible_v<InfoPill, QWidget*>);
+static_assert(!std::is_constructible_v<GlassPanel, QWidget*> &&
+              !std::is_constructible_v<GlassButton, QWidget*> &&
+              !std::is_constructible_v<InfoPill, QWidget*>);
 
 namespace {
 
@@ -89,8 +86,6 @@ private slots:
     }
     void cleanup() { platform::overrideForTesting(nullptr, nullptr); }
 
-    // --- GlassPanel
-
     void panelModeFollowsTheSystemVersion_data()
     {
         QTest::addColumn<SystemVersion>("version");
@@ -100,7 +95,6 @@ private slots:
         QTest::newRow("macOS 25.9") << SystemVersion{Os::MacOS, 25, 9, 0} << false << false;
         QTest::newRow("macOS 26.0") << SystemVersion{Os::MacOS, 26, 0, 0} << true << false;
         QTest::newRow("macOS 27.0") << SystemVersion{Os::MacOS, 27, 0, 0} << true << true;
-        QTest::newRow("macOS 28.1") << SystemVersion{Os::MacOS, 28, 1, 0} << true << true;
     }
 
     void panelModeFollowsTheSystemVersion()
@@ -124,14 +118,7 @@ private slots:
             QCOMPARE(glass->effectIsInteractive().has_value(), interactivePassedOn);
             if (interactivePassedOn)
                 QCOMPARE(*glass->effectIsInteractive(), interactive);
-            QCOMPARE(glass->cornerRadius(), 18.0);
-            QCOMPARE(glass->style(), NativeGlassView::Style::Clear);
-            QCOMPARE(glass->tintColor()->resolved(), tint.resolved());
             QCOMPARE(glass->contentView(), panel->contentContainer());
-            // Native glass gets no hand-drawn dressing, not even after a switch of appearance.
-            AppearanceSwitch::toDark();
-            QCOMPARE(panel->borderWidth(), 0.0);
-            QVERIFY(!panel->borderColor().isValid() && !panel->backgroundColor().isValid());
         }
     }
 
@@ -140,8 +127,6 @@ private slots:
         QTest::addColumn<bool>("tinted");
         QTest::addColumn<qreal>("radius");
         QTest::newRow("tinted, round") << true << 18.0;
-        QTest::newRow("surface fill, round") << false << 18.0;
-        QTest::newRow("tinted, square") << true << 0.0;
         QTest::newRow("surface fill, square") << false << 0.0;
     }
 
@@ -153,7 +138,6 @@ private slots:
         const AppearanceColor& fill = tinted ? tint : Palette::surfaceFill();
         auto panel = makePanel(tinted ? std::optional(tint) : std::nullopt, radius);
         panel->resize(120, 60);
-        QVERIFY(panel->fallbackGlass());
         QCOMPARE(panel->borderWidth(), 1.0);
         QCOMPARE(panel->backgroundColor(), fill.resolved(Appearance::Light));
         QCOMPARE(panel->borderColor(), Palette::glassStroke().resolved(Appearance::Light));
@@ -173,23 +157,17 @@ private slots:
         const QRegion clip = panel->contentContainer()->mask();
         QVERIFY(radius > 0 ? !clip.contains(QPoint(0, 0)) && clip.contains(QPoint(60, 30))
                            : clip.isEmpty());
-
-        AppearanceSwitch::toLight();
-        QCOMPARE(panel->backgroundColor(), fill.resolved(Appearance::Light));
     }
-
-    // --- GlassButton
 
     void buttonReportsClicksAndFocusChangesOnce()
     {
-        auto window = shownWindow({0, 0});
-        auto* other = new QLineEdit(window.get());
-        auto* glass = new GlassButton("Lock keyboard", "lock.fill", window.get());
+        QWidget window;
+        auto* other = new QLineEdit(&window);
+        auto* glass = new GlassButton("Lock keyboard", "lock.fill", &window);
         glass->setGeometry(20, 20, 236, 52);
         other->setGeometry(20, 120, 100, 30);
-        glass->show();
-        other->show();
-        QVERIFY(activate(*window));
+        window.show();
+        QVERIFY(activate(window));
         other->setFocus();
         FocusAwareButton* button = glass->button();
         QList<bool> focusCalls;
@@ -206,76 +184,30 @@ private slots:
         };
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(clicks, 1);
-        QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(clicks, 2);
-        // A press dragged off and released outside is no click.
-        QTest::mousePress(button, Qt::LeftButton);
-        QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(-40, -40));
-        QCOMPARE(clicks, 2);
         // A mouse click does not take keyboard focus, so the glow stays at rest.
         QVERIFY(other->hasFocus());
         QCOMPARE(focusCalls, QList<bool>{});
         QCOMPARE(glass->shadowOpacity(), 0.2);
 
-        // Keyboard focus, asked for twice, is reported once and lifts the glow; the
-        // keyboard clicks a focused button too.
+        // Keyboard focus, asked for twice, is reported once and lifts the glow.
         button->setFocus(Qt::TabFocusReason);
         button->setFocus(Qt::TabFocusReason);
         QCOMPARE(focusCalls, QList<bool>{true});
         QCOMPARE(glass->shadowOpacity(), 0.28);
         QTest::keyClick(button, Qt::Key_Space);
-        QCOMPARE(clicks, 3);
+        QCOMPARE(clicks, 2);
         other->setFocus();
         QCOMPARE(focusCalls, (QList<bool>{true, false}));
         QCOMPARE(glass->shadowOpacity(), 0.2);
-        // Refused: a disabled button does not take focus, so nothing is reported.
-        button->setEnabled(false);
-        button->setFocus(Qt::TabFocusReason);
-        QVERIFY(!button->hasFocus());
-        QCOMPARE(focusCalls, (QList<bool>{true, false}));
-    }
-
-    void buttonShapeAndGlowAreSetAtConstruction()
-    {
-        GlassButton lightMade("Lock keyboard", "lock.fill");
-        lightMade.resize(236, 52);
-        lightMade.show();
-        QCOMPARE(lightMade.cornerRadius(), 26.0);
-        QCOMPARE(lightMade.glass()->geometry(), QRect(0, 0, 236, 52));
-        QCOMPARE(placeIn(&lightMade, lightMade.button()), QRect(0, 0, 236, 52));
-        lightMade.resize(236, 40);
-        QCOMPARE(lightMade.cornerRadius(), 20.0);
-
-        // The glow's colour is resolved once: a later switch does not reach it.
-        QCOMPARE(lightMade.shadowColor(), Palette::accent().resolved(Appearance::Light));
-        AppearanceSwitch::toDark();
-        QCOMPARE(lightMade.shadowColor(), Palette::accent().resolved(Appearance::Light));
-        GlassButton darkMade("Unlock keyboard", "no.such.symbol");
-        QCOMPARE(darkMade.shadowColor(), Palette::accent().resolved(Appearance::Dark));
-
-        // An unknown symbol leaves the title alone, without a gap for the image.
-        QVERIFY(lightMade.button()->hasSymbolImage() && !darkMade.button()->hasSymbolImage());
-        QVERIFY(darkMade.button()->sizeHint().width() <
-                GlassButton("Unlock keyboard", "lock.fill").button()->sizeHint().width());
-        QCOMPARE(darkMade.button()->accessibleName(), QString("Unlock keyboard"));
     }
 
     void buttonTintFollowsTheActivationOfItsOwnWindowOnly()
     {
-        // In no window at all: white.
-        auto* glass = new GlassButton("Lock keyboard", "lock.fill");
-        glass->show();
-        QCOMPARE(tintOf(*glass), white);
-        glass->hide();
-
         auto first = shownWindow({0, 0});
         auto second = shownWindow({400, 0});
         auto third = shownWindow({800, 0});
-        glass->setParent(first.get());
+        auto* glass = new GlassButton("Lock keyboard", "lock.fill", first.get());
         glass->show();
-        QCOMPARE(glass->observedWindow(), first.get());
-        QVERIFY(activate(*first));
-        QCOMPARE(tintOf(*glass), white);
         QVERIFY(activate(*second));
         QCOMPARE(tintOf(*glass), Palette::textSecondary().resolved());
         QVERIFY(activate(*first));
@@ -284,7 +216,6 @@ private slots:
         // Moved into the second window, which is not active now.
         glass->setParent(second.get());
         glass->show();
-        QCOMPARE(glass->observedWindow(), second.get());
         QCOMPARE(tintOf(*glass), Palette::textSecondary().resolved());
         QVERIFY(activate(*third));
         QVERIFY(activate(*first));
@@ -295,14 +226,12 @@ private slots:
         QVERIFY(activate(*second));
         QCOMPARE(tintOf(*glass), white);
 
-        // Moving out of every window leaves it white and observing nothing.
+        // In no window at all: white, whatever window becomes active.
         glass->setParent(nullptr);
-        QCOMPARE(glass->observedWindow(), nullptr);
+        QVERIFY(activate(*third));
         QCOMPARE(tintOf(*glass), white);
         delete glass;
     }
-
-    // --- InfoPill
 
     void pillKeepsItsInsetsAndEndsLongTitlesInAnEllipsis_data()
     {
@@ -310,10 +239,7 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::newRow("ready") << "checkmark.shield.fill"
                                << "Keyboard access still needs approval";
-        QTest::newRow("empty title") << "hourglass" << QString();
-        // No image: the space stays empty and the text where it was.
-        QTest::newRow("unknown symbol") << "no.such.symbol"
-                                        << "Waiting for access";
+        QTest::newRow("empty title, unknown symbol") << "no.such.symbol" << QString();
     }
 
     void pillKeepsItsInsetsAndEndsLongTitlesInAnEllipsis()
@@ -348,7 +274,6 @@ private slots:
                              QFontMetrics(font).horizontalAdvance(shown) <= label.width(),
                          qPrintable(shown));
         }
-        QCOMPARE(pill.glass()->cornerRadius(), 18.0);
     }
 
     void pillTintAndAccessibleNameFollowUpdates()
@@ -356,22 +281,16 @@ private slots:
         InfoPill pill("checkmark.shield.fill", "Keyboard access granted", true);
         pill.show();
         QAccessibleInterface* element = QAccessible::queryAccessibleInterface(&pill);
-        QVERIFY(element);
-        QCOMPARE(element->role(), QAccessible::StaticText);
+        QVERIFY(element && element->role() == QAccessible::StaticText);
         QCOMPARE(element->childCount(), 0);
-        QCOMPARE(element->text(QAccessible::Name), QString("Keyboard access granted"));
         QCOMPARE(pill.iconView()->tint()->resolved(), SystemColor::systemGreen().resolved());
-        QCOMPARE(pill.label()->color().resolved(), Palette::textSecondary().resolved());
 
         pill.update("hourglass", "Waiting for access", false);
         QCOMPARE(element->text(QAccessible::Name), QString("Waiting for access"));
         QCOMPARE(pill.iconView()->symbolName(), QString("hourglass"));
-        QCOMPARE(pill.iconView()->tint()->resolved(), Palette::textSecondary().resolved());
-
-        AppearanceSwitch::toDark();
-        const QColor dark = Palette::textSecondary().resolved(Appearance::Dark);
-        QCOMPARE(pill.label()->color().resolved(), dark);
-        QCOMPARE(pill.iconView()->tint()->resolved(), dark);
+        AppearanceSwitch::toDark(); // not ready: secondary text colour, resolved anew
+        QCOMPARE(pill.iconView()->tint()->resolved(),
+                 Palette::textSecondary().resolved(Appearance::Dark));
     }
 };
 
