@@ -186,7 +186,8 @@ void X11Tap::drainEvents()
 {
     for (;;) {
         m_watchdog->noteProgress();
-        if (m_releasedForStall.exchange(false)) {
+        if (m_releasedForStall.load(std::memory_order_relaxed) &&
+            m_releasedForStall.exchange(false)) {
             // Whatever was queued before the watchdog let go was swallowed; hand none of
             // it on late.
             XSync(m_display, True);
@@ -194,7 +195,9 @@ void X11Tap::drainEvents()
                 notify(kEventTapDisabledByTimeout);
             continue;
         }
-        if (XPending(m_display) == 0)
+        // Events already queued need no trip through the display lock; only this thread
+        // takes events off the queue, so a non-empty queue stays non-empty.
+        if (QLength(m_display) == 0 && XPending(m_display) == 0)
             return;
         XEvent event;
         XNextEvent(m_display, &event);
@@ -209,8 +212,7 @@ void X11Tap::handle(XEvent& event)
     case KeyRelease: {
         if (!m_enabled)
             return;
-        const bool isPress = event.type == KeyPress;
-        const EventType type = X11KeyClassifier::typeOf(isPress, XLookupKeysym(&event.xkey, 0));
+        const EventType type = typeOfKey(event);
         if (m_mask & eventMaskBit(type))
             m_callback(nullptr, type, reinterpret_cast<TapEvent*>(&event), m_context);
         return;
@@ -232,10 +234,21 @@ void X11Tap::handle(XEvent& event)
     }
     case MappingNotify:
         XRefreshKeyboardMapping(&event.xmapping);
+        m_pressTypeByKeycode.fill(0);
         return;
     default:
         return;
     }
+}
+
+EventType X11Tap::typeOfKey(XEvent& event)
+{
+    std::uint8_t& pressType = m_pressTypeByKeycode[event.xkey.keycode & 0xFF];
+    if (pressType == 0)
+        pressType = std::uint8_t(X11KeyClassifier::typeOf(true, XLookupKeysym(&event.xkey, 0)));
+    if (event.type == KeyRelease && pressType == kEventKeyDown)
+        return kEventKeyUp;
+    return pressType;
 }
 
 void X11Tap::notify(EventType type)

@@ -5,6 +5,7 @@
 
 #include <QTimer>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -66,6 +67,7 @@ private:
     void releaseForStall(); // watchdog thread
     void waitForKeysUp();
     void handle(_XEvent& event);
+    platform::EventType typeOfKey(_XEvent& event);
     void notify(platform::EventType type);
     void scheduleDrainIfQueued();
 
@@ -81,6 +83,10 @@ private:
     bool m_grabbed = false;
     unsigned long m_grabSerial = 0; // request number of the grab now held
     std::atomic<bool> m_releasedForStall{false};
+    // The type of each keycode's press (key down, modifier or special key), looked up
+    // once: a keysym lookup takes the display lock on every key otherwise. Zero means not
+    // looked up yet; a keyboard mapping change clears it.
+    std::array<std::uint8_t, 256> m_pressTypeByKeycode{};
 
     QTimer m_regrabTimer;
     platform::LogindInhibitor m_inhibitor;
