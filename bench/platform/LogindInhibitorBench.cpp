@@ -2,7 +2,7 @@
 // and how long the stand-in login manager takes to grant the lock. Run under
 // tests/support/with-system-bus.sh; with DBUS_SYSTEM_BUS_ADDRESS naming no bus it
 // measures the no-bus path instead.
-#include "../lock/BenchStats.h"
+#include "BenchStats.h"
 #include "platform/linux/LogindInhibitor.h"
 #include "support/FakeLoginManagerProcess.h"
 

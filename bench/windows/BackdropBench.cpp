@@ -1,7 +1,7 @@
 // What an overlay costs to build, by part: the snapshot of each screen, its blur,
 // and the whole overlay. Run under an X server (tests/support/with-xvfb.sh
 // --two-monitors); for a 3840×2160 screen, on an Xvfb of that size.
-#include "Timings.h"
+#include "BenchStats.h"
 
 #include "platform/Platform.h"
 #include "ui/AppIcon.h"
@@ -34,9 +34,9 @@ QImage synthetic(QSize size)
     return image;
 }
 
-template <typename F> Timings time(int rounds, F&& work)
+template <typename F> BenchStats time(int rounds, F&& work)
 {
-    Timings timings;
+    BenchStats timings;
     for (int i = 0; i < rounds; ++i) {
         const Clock::time_point start = Clock::now();
         work();
@@ -56,9 +56,9 @@ int main(int argc, char** argv)
     std::printf("blur of the shrunk picture alone\n");
     for (const QSize size : {QSize(1920, 1080), QSize(3840, 2160)}) {
         const QImage small = synthetic(size / factor);
-        time(rounds, [&] {
-            BlurredBackdrop::blur(small);
-        }).print(qPrintable(QStringLiteral("%1x%2 screen").arg(size.width()).arg(size.height())));
+        time(rounds, [&] { BlurredBackdrop::blur(small); })
+            .printMillis(
+                qPrintable(QStringLiteral("%1x%2 screen").arg(size.width()).arg(size.height())));
     }
 
     if (QGuiApplication::platformName() != QStringLiteral("xcb")) {
@@ -74,17 +74,23 @@ int main(int argc, char** argv)
         }
         time(rounds, [&] {
             screen->grabWindow(0).toImage();
-        }).print("full-size snapshot (QScreen::grabWindow), for scale");
+        }).printMillis("full-size snapshot (QScreen::grabWindow), for scale");
         time(rounds, [&] {
             platform::desktop().screenSnapshot(*screen, factor);
-        }).print("shrunk snapshot (X server scales)");
-        time(rounds, [&] { BlurredBackdrop::ofScreen(*screen); }).print("shrunk snapshot and blur");
-        time(rounds, [&] { OverlayWindow overlay(screen, [] {}); }).print("whole overlay, built");
+        }).printMillis("shrunk snapshot (X server scales)");
+        time(rounds, [&] {
+            BlurredBackdrop::ofScreen(*screen);
+        }).printMillis("shrunk snapshot and blur");
+        time(rounds, [&] {
+            OverlayWindow overlay(screen, [] {});
+        }).printMillis("whole overlay, built");
     }
     std::printf("parts\n");
-    time(rounds, [] { AppIcon::image(); }).print("AppIcon::image()");
-    time(rounds, [] { platform::desktop().prefersReducedMotion(); }).print("reduced motion read");
-    time(rounds, [] { platform::desktop().compositesWindows(); }).print("compositor check");
-    time(rounds, [] { platform::keyboardAccess().isProcessTrusted(); }).print("trust check");
+    time(rounds, [] { AppIcon::image(); }).printMillis("AppIcon::image()");
+    time(rounds, [] {
+        platform::desktop().prefersReducedMotion();
+    }).printMillis("reduced motion read");
+    time(rounds, [] { platform::desktop().compositesWindows(); }).printMillis("compositor check");
+    time(rounds, [] { platform::keyboardAccess().isProcessTrusted(); }).printMillis("trust check");
     return 0;
 }

@@ -1,7 +1,7 @@
 // From a click on "Lock keyboard" to the keyboard grab being active, and to every
 // overlay being on screen, with one and with two screens. Real X11 platform layer;
 // run under tests/support/with-xvfb.sh --two-monitors.
-#include "Timings.h"
+#include "BenchStats.h"
 
 #include "platform/Platform.h"
 #include "ui/FocusAwareButton.h"
@@ -79,11 +79,11 @@ bool allExposed(const QList<OverlayWindow*>& overlays)
 void measure(MainWindowController& controller, TimedKeyboardAccess& keyboard, int rounds,
              const char* label)
 {
-    Timings toHandler;
-    Timings toTap;
-    Timings toGrab;
-    Timings toOverlays;
-    Timings handler;
+    BenchStats toHandler;
+    BenchStats toTap;
+    BenchStats toGrab;
+    BenchStats toOverlays;
+    BenchStats handler;
     int failures = 0;
     for (int round = 0; round < rounds; ++round) {
         keyboard.trustAskedAt = keyboard.tapCreatedAt = keyboard.tapEnabledAt = {};
@@ -116,11 +116,11 @@ void measure(MainWindowController& controller, TimedKeyboardAccess& keyboard, in
         QTest::qWait(50);
     }
     std::printf("%s\n", label);
-    toHandler.print("click -> lock action asks for trust");
-    toTap.print("click -> tap created (keyboard grabbed)");
-    toGrab.print("click -> tap enabled (blocker started)");
-    handler.print("click -> click handled (overlays built, shown)");
-    toOverlays.print("click -> every overlay exposed and painted");
+    toHandler.printMillis("click -> lock action asks for trust");
+    toTap.printMillis("click -> tap created (keyboard grabbed)");
+    toGrab.printMillis("click -> tap enabled (blocker started)");
+    handler.printMillis("click -> click handled (overlays built, shown)");
+    toOverlays.printMillis("click -> every overlay exposed and painted");
     if (failures)
         std::printf("  %d rounds could not lock\n", failures);
 }

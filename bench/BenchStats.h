@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <vector>
 
-// Median and 99th percentile of a set of timings, printed in microseconds.
+// A set of timings, printed as median and 99th percentile in microseconds (print) or as
+// median, 95th percentile and maximum in milliseconds (printMillis).
 struct BenchStats {
     std::vector<double> micros;
 
@@ -15,6 +16,8 @@ struct BenchStats {
     }
     double percentile(double p)
     {
+        if (micros.empty())
+            return 0;
         std::sort(micros.begin(), micros.end());
         return micros[std::size_t(p * double(micros.size() - 1))];
     }
@@ -23,5 +26,11 @@ struct BenchStats {
     {
         std::printf("  %-44s median %10.3f us   p99 %10.3f us   (n=%zu)\n", name, median(),
                     percentile(0.99), micros.size());
+    }
+    void printMillis(const char* name)
+    {
+        std::printf("  %-48s median %8.2f ms   p95 %8.2f ms   max %8.2f ms   (n=%zu)\n", name,
+                    median() / 1000, percentile(0.95) / 1000, percentile(1.0) / 1000,
+                    micros.size());
     }
 };
