@@ -15,22 +15,19 @@ class FakeDesktop final : public Desktop {
 public:
     SystemVersion version{SystemVersion::Os::Linux, 6, 1, 0};
     bool reducedMotion = false;
-    bool openUrlSucceeds = true;
-    bool revealSucceeds = true;
     bool compositing = false;
 
     QList<QUrl> openedUrls;
     int keyboardAccessSettingsOpened = 0;
     QStringList revealedFiles;
     QList<QWindow*> windowsPlacedAbove;
-    int reducedMotionReads = 0;
     QList<QWindow*> keyWindows;
     QList<QScreen*> snapshotsTaken;
     // Runs inside placeAboveAllWindows, for tests that check what holds at that moment.
     std::function<void(QWindow&)> onPlaceAbove;
 
     SystemVersion systemVersion() override { return version; }
-    bool prefersReducedMotion() override;
+    bool prefersReducedMotion() override { return reducedMotion; }
     bool openUrl(const QUrl& url) override;
     void openKeyboardAccessSettings() override { ++keyboardAccessSettingsOpened; }
     bool revealFile(const QString& path) override;

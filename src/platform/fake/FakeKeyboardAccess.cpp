@@ -25,20 +25,13 @@ struct FakeKeyboardAccess::Tap final : EventTap {
 };
 
 struct FakeKeyboardAccess::Source final : RunLoopSource {
-    explicit Source(FakeKeyboardAccess& owner) : owner(owner)
-    {
-        ++owner.m_liveSources;
-        owner.m_liveSource = this;
-    }
+    explicit Source(FakeKeyboardAccess& owner) : owner(owner) { ++owner.m_liveSources; }
     ~Source() override
     {
         --owner.m_liveSources;
-        if (owner.m_liveSource == this)
-            owner.m_liveSource = nullptr;
         owner.record("releaseSource", this);
     }
     FakeKeyboardAccess& owner;
-    bool installed = false;
 };
 
 void FakeKeyboardAccess::record(const char* name, const void* handle, EventMask mask, bool enable)
@@ -63,11 +56,6 @@ int FakeKeyboardAccess::count(const std::string& name) const
 bool FakeKeyboardAccess::isTapEnabled() const
 {
     return m_liveTap && m_liveTap->enabled;
-}
-
-bool FakeKeyboardAccess::isSourceInstalled() const
-{
-    return m_liveSource && m_liveSource->installed;
 }
 
 TapEvent* FakeKeyboardAccess::deliver(EventType type)
@@ -106,15 +94,11 @@ void FakeKeyboardAccess::requestListenAccess()
     record("requestListenAccess");
 }
 
-std::unique_ptr<EventTap> FakeKeyboardAccess::createTap(TapLocation location,
-                                                        TapPlacement placement, TapOptions options,
+std::unique_ptr<EventTap> FakeKeyboardAccess::createTap(TapLocation, TapPlacement, TapOptions,
                                                         EventMask mask, TapCallback callback,
                                                         void* context)
 {
     record("createTap", nullptr, mask);
-    lastLocation = location;
-    lastPlacement = placement;
-    lastOptions = options;
     if (refuseTap)
         return nullptr;
     return std::make_unique<Tap>(*this, callback, context);
@@ -137,13 +121,11 @@ std::unique_ptr<RunLoopSource> FakeKeyboardAccess::createRunLoopSource(EventTap&
 void FakeKeyboardAccess::addToMainLoop(RunLoopSource& source)
 {
     record("addToMainLoop", &source);
-    static_cast<Source&>(source).installed = true;
 }
 
 void FakeKeyboardAccess::removeFromMainLoop(RunLoopSource& source)
 {
     record("removeFromMainLoop", &source);
-    static_cast<Source&>(source).installed = false;
 }
 
 } // namespace platform

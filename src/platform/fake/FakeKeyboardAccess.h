@@ -34,7 +34,6 @@ public:
     // The most recently created tap while it is alive.
     bool hasLiveTap() const { return m_liveTap != nullptr; }
     bool isTapEnabled() const;
-    bool isSourceInstalled() const;
     int liveTapCount() const { return m_liveTaps; }
     int liveSourceCount() const { return m_liveSources; }
 
@@ -57,11 +56,6 @@ public:
     void addToMainLoop(RunLoopSource& source) override;
     void removeFromMainLoop(RunLoopSource& source) override;
 
-    // Last arguments given to createTap.
-    TapLocation lastLocation = TapLocation::Hid;
-    TapPlacement lastPlacement = TapPlacement::TailAppend;
-    TapOptions lastOptions = TapOptions::ListenOnly;
-
 private:
     friend struct Tap;
     friend struct Source;
@@ -69,7 +63,6 @@ private:
                 bool enable = false);
 
     Tap* m_liveTap = nullptr;
-    Source* m_liveSource = nullptr;
     int m_liveTaps = 0;
     int m_liveSources = 0;
     int m_sampleEvent = 0;
