@@ -14,6 +14,9 @@ packages=(
     # the stand-in login manager of the tests
     dbus dbus-daemon
     fonts-dejavu-core
+    # tests on a real kernel: qemu boots Debian's kernel package (fetched by the tests with
+    # apt-get download, never installed) on this machine's own programs, udevd included
+    qemu-system-x86 busybox-static cpio kmod xz-utils udev libsystemd-dev
 )
 
 sudo=
