@@ -1,7 +1,10 @@
 #include "platform/Platform.h"
 
 #include "platform/linux/LinuxDesktop.h"
+#include "platform/wayland/WaylandDesktop.h"
 #include "platform/x11/X11KeyboardAccess.h"
+
+#include <QGuiApplication>
 
 namespace platform {
 namespace {
@@ -23,6 +26,12 @@ Desktop& desktop()
 {
     if (g_desktopOverride)
         return *g_desktopOverride;
+    // Decided by the display plugin Qt loaded, not by session variables, which some
+    // compositors (sway) leave unset.
+    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+        static WaylandDesktop waylandDesktop;
+        return waylandDesktop;
+    }
     static LinuxDesktop linuxDesktop;
     return linuxDesktop;
 }

@@ -59,7 +59,8 @@ public:
     QTimer* permissionPollTimer() const { return m_permissionPollTimer; }
     bool permissionRequestInFlight() const { return m_permissionRequestInFlight; }
 
-    // Replaces the list of screens the lock covers (QGuiApplication::screens()); tests only.
+    // Replaces the list of screens the lock covers (QGuiApplication::screens()) when it
+    // starts; screens added or removed later are Qt's. Tests only.
     void setScreensForTesting(std::function<QList<QScreen*>()> screens);
 
 private:
@@ -72,6 +73,12 @@ private:
 
     void buildUI();
     QList<QScreen*> screens() const;
+    std::function<void()> unlockCallback();
+    // While locked, a screen that comes gets an overlay and one that goes loses its
+    // own, and the unlock button stays on a screen that is still there.
+    void followScreens(bool follow);
+    void coverAddedScreen(QScreen* screen);
+    void uncoverRemovedScreen(QScreen* screen);
     // Writes the capsule, unless it already shows exactly that: the poll would otherwise
     // repaint it twice a second for nothing.
     void showStatus(const QString& symbolName, const QString& title, bool isReady);
@@ -84,4 +91,6 @@ private:
     QPointer<QTimer> m_permissionPollTimer;
     bool m_permissionRequestInFlight = false;
     std::function<QList<QScreen*>()> m_screensForTesting;
+    QMetaObject::Connection m_screenAdded;
+    QMetaObject::Connection m_screenRemoved;
 };
