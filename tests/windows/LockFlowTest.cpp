@@ -183,6 +183,24 @@ private slots:
         verifyUnlocked();
     }
 
+    // Screens that come while locked are covered; the first one after none gets the button.
+    void aScreenAddedWhileLockedIsCovered()
+    {
+        m_controller->setScreensForTesting([] { return QList<QScreen*>{}; });
+        clickLock();
+        QScreen* right = QGuiApplication::screens().at(1);
+        emit qGuiApp->screenAdded(right);
+        emit qGuiApp->screenAdded(right); // told twice: still one overlay
+        QCOMPARE(m_controller->overlays().size(), 1);
+        OverlayWindow* added = m_controller->overlays().first();
+        QVERIFY(added->isVisible() && added->isPrimaryDisplay() && unlockButtonOf(added));
+        QCOMPARE(added->geometry(), right->geometry());
+        QCOMPARE(desktop().keyWindows.last(), added->windowHandle());
+        clickLock();
+        emit qGuiApp->screenAdded(right); // unlocked: nothing to cover
+        verifyUnlocked();
+    }
+
     void aControllerGoneReleasesTheKeyboardAndIgnoresItsCallbacks()
     {
         QPointer<QTimer> poll = m_controller->permissionPollTimer();
