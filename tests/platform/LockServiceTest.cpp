@@ -106,8 +106,7 @@ private slots:
                      row.answer);
         }
 
-        // Not announced: the cache holds, and a slow answer holds up no trust check.
-        QVERIFY(m_service->setCanLockDelay(3000));
+        // Not announced: nothing asks, the cached answer holds.
         QVERIFY(m_service->setCanLock(QStringLiteral("no"), false));
         QTest::qWait(300);
         QVERIFY(m_access->isProcessTrusted());
@@ -204,8 +203,6 @@ private slots:
                 QVERIFY(m_service->endLock());
             QTRY_VERIFY(!m_controller->blocker().isActive());
             QVERIFY(m_controller->overlays().isEmpty());
-            QCOMPARE(capsule(), QStringLiteral("Keyboard unlocked by the system"));
-            QTest::qWait(600);
             QCOMPARE(capsule(), QStringLiteral("Keyboard unlocked by the system"));
         }
     }

@@ -76,11 +76,6 @@ bool FakeLockServiceProcess::setAuthorizeGrants(bool grants)
     return succeeded(control(QStringLiteral("SetAuthorizeGrants"), {grants}));
 }
 
-bool FakeLockServiceProcess::setCanLockDelay(uint ms)
-{
-    return succeeded(control(QStringLiteral("SetCanLockDelay"), {ms}));
-}
-
 bool FakeLockServiceProcess::endLock()
 {
     return succeeded(control(QStringLiteral("EndLock")));

@@ -21,7 +21,6 @@ public:
     bool setCanLock(const QString& answer, bool announce = true);
     bool setLockError(const QString& name); // "Busy", "NoPointer", …; empty grants
     bool setAuthorizeGrants(bool grants);
-    bool setCanLockDelay(uint ms);
     bool endLock(); // the service closes its end of the lock
     QStringList calls();
     int count(const QString& call) { return int(calls().count(call)); }

@@ -12,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QSocketNotifier>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -27,7 +26,6 @@ struct StandInState {
     QString answer = QStringLiteral("yes");
     QString lockError; // empty: Lock() grants
     bool authorizeGrants = false;
-    int canLockDelayMs = 0;
     QStringList calls; // "CanLock", "Lock", "Authorize:interactive" or "Authorize:plain"
     QString lockState = QStringLiteral("none"); // "held", "released" (by the client), "ended"
     QStringList heartbeats;                     // ms after the lock was granted, one per byte
@@ -54,15 +52,7 @@ public slots:
     QString CanLock()
     {
         m_state.calls.append(QStringLiteral("CanLock"));
-        if (m_state.canLockDelayMs == 0)
-            return m_state.answer;
-        setDelayedReply(true);
-        const QDBusMessage call = message();
-        const QString answer = m_state.answer;
-        QTimer::singleShot(m_state.canLockDelayMs, this, [call, answer] {
-            QDBusConnection::systemBus().send(call.createReply(answer));
-        });
-        return {};
+        return m_state.answer;
     }
 
     void Authorize()
@@ -142,7 +132,6 @@ public slots:
     // An error name below the interface's Error (e.g. "Busy"), or empty to grant.
     bool SetLockError(const QString& name) { return (m_state.lockError = name), true; }
     bool SetAuthorizeGrants(bool grants) { return (m_state.authorizeGrants = grants), true; }
-    bool SetCanLockDelay(uint ms) { return (m_state.canLockDelayMs = int(ms)), true; }
     bool EndLock() { return m_lock.endLock(), true; }
     QStringList Calls() const { return m_state.calls; }
     QString LockState() const { return m_state.lockState; }
