@@ -17,8 +17,15 @@ void MainWindowController::lockButtonClicked()
         unlock();
         return;
     }
+    m_lockEndedByPlatform = false;
 
-    if (!platform::keyboardAccess().isProcessTrusted()) {
+    platform::KeyboardAccess& access = platform::keyboardAccess();
+    // Without a pointing device nobody could click "Unlock keyboard": never lock then.
+    if (!access.hasPointingDevice()) {
+        showNoPointingDevice();
+        return;
+    }
+    if (!access.isProcessTrusted()) {
         m_permissionRequestInFlight = true;
         refreshPermissionStatus(); // shows "Waiting for Accessibility access"
         if (m_blocker.requestPermissionIfNeeded())
@@ -30,12 +37,16 @@ void MainWindowController::lockButtonClicked()
     // Keys are blocked before any overlay is built: building them takes far longer.
     if (!m_blocker.start()) {
         m_permissionRequestInFlight = false;
+        if (access.lastTapRefusal() == platform::TapRefusal::NoPointingDevice) {
+            showNoPointingDevice(); // unplugged since the last look
+            return;
+        }
         showStatus(QStringLiteral("exclamationmark.shield.fill"),
                    QStringLiteral("Keyboard access still needs approval"), false);
-        if (platform::keyboardAccess().preflightListenAccess())
+        if (access.preflightListenAccess())
             openAccessibilitySettings();
         else
-            platform::keyboardAccess().requestListenAccess();
+            access.requestListenAccess();
         return;
     }
 
@@ -141,4 +152,11 @@ void MainWindowController::uncoverRemovedScreen(QScreen* screen)
         plain->orderOut();
     }
     removed->orderOut();
+}
+
+void MainWindowController::handleLockEndedByPlatform()
+{
+    unlock(); // the blocker is inactive already; the overlays go
+    m_lockEndedByPlatform = true;
+    refreshPermissionStatus();
 }

@@ -1,8 +1,8 @@
 #include "platform/Platform.h"
 
+#include "platform/linux/KeyboardAccessRouter.h"
 #include "platform/linux/LinuxDesktop.h"
 #include "platform/wayland/WaylandDesktop.h"
-#include "platform/x11/X11KeyboardAccess.h"
 
 #include <QGuiApplication>
 
@@ -18,8 +18,10 @@ KeyboardAccess& keyboardAccess()
 {
     if (g_keyboardOverride)
         return *g_keyboardOverride;
-    static X11KeyboardAccess x11;
-    return x11;
+    // Never destroyed: its bus objects must not be torn down after the application
+    // object, which static destruction would do.
+    static KeyboardAccessRouter* const router = new KeyboardAccessRouter;
+    return *router;
 }
 
 Desktop& desktop()

@@ -42,6 +42,8 @@ public:
     void lockButtonClicked();
     void presentLockedOverlays();
     void unlock();
+    // The platform ended the lock by itself: the overlays go and the capsule says so.
+    void handleLockEndedByPlatform();
 
     // Permission monitor.
     void startPermissionMonitoring();
@@ -58,6 +60,7 @@ public:
     InfoPill* permissionStatus() const { return m_permissionStatus; }
     QTimer* permissionPollTimer() const { return m_permissionPollTimer; }
     bool permissionRequestInFlight() const { return m_permissionRequestInFlight; }
+    bool lockEndedByPlatform() const { return m_lockEndedByPlatform; }
 
     // Replaces the list of screens the lock covers (QGuiApplication::screens()) when it
     // starts; screens added or removed later are Qt's. Tests only.
@@ -82,6 +85,7 @@ private:
     // Writes the capsule, unless it already shows exactly that: the poll would otherwise
     // repaint it twice a second for nothing.
     void showStatus(const QString& symbolName, const QString& title, bool isReady);
+    void showNoPointingDevice();
 
     std::unique_ptr<QWidget> m_window;
     KeyboardBlocker m_blocker;
@@ -90,6 +94,8 @@ private:
     QPointer<InfoPill> m_permissionStatus;
     QPointer<QTimer> m_permissionPollTimer;
     bool m_permissionRequestInFlight = false;
+    // From a lock the platform ended until the next click on the lock button.
+    bool m_lockEndedByPlatform = false;
     std::function<QList<QScreen*>()> m_screensForTesting;
     QMetaObject::Connection m_screenAdded;
     QMetaObject::Connection m_screenRemoved;
