@@ -26,6 +26,7 @@ private:
     GuestTool reader;
     GuestTool keyboard;
     GuestTool mouse;
+    QString keyboardNode;
 
     ReaderCounts counts() { return ReaderCounts(reader.askUntil("count", "end")); }
     long keysSeen(const QString& name) { return counts().device(name).keys; }
@@ -84,7 +85,8 @@ private slots:
                  "the system bus did not start");
         QCOMPARE(authorities.start(QStringLiteral(TAVIMO_GUEST_AUTHORITIES)), "ready");
         QCOMPARE(reader.start(QStringLiteral(TAVIMO_EVDEV_READER)), "ready");
-        QVERIFY(!plug(keyboard, "keyboard", "desk keyboard").isEmpty());
+        keyboardNode = plug(keyboard, "keyboard", "desk keyboard");
+        QVERIFY(!keyboardNode.isEmpty());
         QVERIFY(!plug(mouse, "mouse", "desk mouse").isEmpty());
 
         QElapsedTimer clock;
@@ -182,6 +184,117 @@ private slots:
         qInfo("stalled heartbeat: keyboard free after %lld ms, grabbed again %lld ms after the "
               "heartbeat returned",
               released, regrabbed);
+    }
+
+    void keyboardPluggedDuringALockIsGrabbed()
+    {
+        GuestTool client;
+        startClient(client);
+        QVERIFY(isLocked(client.ask("lock")));
+        GuestTool late;
+        QVERIFY(!plug(late, "keyboard", "late keyboard").isEmpty());
+        // Measured from the moment the stand-in compositor has the node open.
+        const qint64 grabbed = msUntilKeys(late, "late keyboard", false, 3000);
+        QVERIFY2(grabbed >= 0, "a keyboard plugged in during the lock stayed free");
+        reader.ask("reset");
+        QCOMPARE(late.ask("type 5000"), "ok");
+        QCOMPARE(keysSeen("late keyboard"), 0);
+        QCOMPARE(client.ask("unlock"), "unlocked");
+        QVERIFY(msUntilKeys(late, "late keyboard", true, 3000) >= 0);
+        qInfo("keyboard plugged during the lock: grabbed %lld ms after the reader opened it",
+              grabbed);
+    }
+
+    void comboReceiverKeepsItsPointerWhileItsKeysAreLocked()
+    {
+        GuestTool combo;
+        QVERIFY(!plug(combo, "combo", "desk receiver").isEmpty());
+        GuestTool client;
+        startClient(client);
+        QVERIFY(isLocked(client.ask("lock")));
+        // The service's stand-in pointer for the receiver, once the compositor has it open.
+        const QString forwarder = QStringLiteral("desk receiver (Tavimo)");
+        QElapsedTimer clock;
+        clock.start();
+        while (counts().device(forwarder).node.isEmpty() && clock.elapsed() < 5000)
+            QThread::msleep(50);
+        QVERIFY2(!counts().device(forwarder).node.isEmpty(), "no pointer forwarded the receiver's");
+
+        reader.ask("reset");
+        QCOMPARE(combo.ask("type 2000"), "ok");
+        QCOMPARE(combo.ask("move 1000"), "ok");
+        QCOMPARE(combo.ask("click"), "ok");
+        ReaderCounts seen = counts();
+        QCOMPARE(seen.device("desk receiver").keys, 0);
+        QCOMPARE(seen.device("desk receiver").motions, 0);
+        QCOMPARE(seen.device(forwarder).keys, 0);
+        QCOMPARE(seen.device(forwarder).motions, 1000);
+        QCOMPARE(seen.device(forwarder).buttons, 2);
+
+        QCOMPARE(client.ask("unlock"), "unlocked");
+        QVERIFY(msUntilKeys(combo, "desk receiver", true, 3000) >= 0);
+        reader.ask("reset");
+        QCOMPARE(combo.ask("move 100"), "ok");
+        seen = counts();
+        QCOMPARE(seen.device("desk receiver").motions, 100);
+        QCOMPARE(seen.device(forwarder).motions, 0);
+    }
+
+    void keyHeldAcrossLockAndUnlockIsNeverLeftDown()
+    {
+        // Held before the lock and let go while Lock() waits: the compositor sees both.
+        QCOMPARE(keyboard.ask("down 30"), "ok");
+        GuestTool client;
+        startClient(client);
+        client.send("lock");
+        QThread::msleep(200);
+        QCOMPARE(keyboard.ask("up 30"), "ok");
+        QVERIFY(isLocked(client.nextLine(15000)));
+        QCOMPARE(counts().device("desk keyboard").held, "-");
+
+        // Pressed during the lock and let go just after unlock: the compositor sees neither.
+        QCOMPARE(keyboard.ask("down 16"), "ok");
+        reader.ask("reset");
+        QCOMPARE(client.ask("unlock"), "unlocked");
+        QThread::msleep(100);
+        QCOMPARE(keyboard.ask("up 16"), "ok");
+        QThread::msleep(700);
+        const DeviceCount seen = counts().device("desk keyboard");
+        QCOMPARE(seen.keys, 0);
+        QCOMPARE(seen.held, "-");
+        QVERIFY(msUntilKeys(keyboard, "desk keyboard", true, 3000) >= 0);
+    }
+
+    void keyboardHeldByAnotherProgramFailsTheLock()
+    {
+        GuestTool spare;
+        QVERIFY(!plug(spare, "keyboard", "spare keyboard").isEmpty());
+        GuestTool grabber;
+        QCOMPARE(grabber.start(QStringLiteral(TAVIMO_OTHER_GRABBER), {keyboardNode}), "grabbed");
+        GuestTool client;
+        startClient(client);
+        const QString answer = client.ask("lock");
+        QVERIFY2(answer.startsWith("error " + QString(kBusy)), qPrintable(answer));
+        // Nothing stays grabbed after the failure.
+        QVERIFY(keystrokeReaches(spare, "spare keyboard"));
+        grabber.finish();
+        QVERIFY(keystrokeReaches(keyboard, "desk keyboard"));
+        QVERIFY(isLocked(client.ask("lock")));
+        QCOMPARE(client.ask("unlock"), "unlocked");
+    }
+
+    void lockEndsWithTheLastPointerAndIsRefusedWithoutOne()
+    {
+        GuestTool client;
+        startClient(client);
+        QVERIFY(isLocked(client.ask("lock")));
+        mouse.finish();
+        QCOMPARE(client.nextLine(5000), "ended");
+        QVERIFY(msUntilKeys(keyboard, "desk keyboard", true, 3000) >= 0);
+        QCOMPARE(client.ask("canlock"), "canlock no-pointer");
+        const QString answer = client.ask("lock");
+        QVERIFY2(answer.startsWith("error " + QString(kNoPointer)), qPrintable(answer));
+        QVERIFY(keystrokeReaches(keyboard, "desk keyboard"));
     }
 
     void cleanupTestCase()
