@@ -1,21 +1,12 @@
 #pragma once
 
-#include <QProcess>
-#include <QStringList>
+#include "support/StandInProcess.h"
 
-// Runs the stand-in login manager for one test and asks it what it saw. Every query is
-// a blocking call to the other process; one that fails answers {"unreachable"}, never a
-// plausible answer, so a stand-in gone missing cannot pass for a released lock.
-class FakeLoginManagerProcess {
+// The stand-in login manager (fakeLoginManagerMain.cpp): logind's Inhibit, and one
+// session for every caller, whose state a test sets.
+class FakeLoginManagerProcess : public StandInProcess {
 public:
-    FakeLoginManagerProcess() = default;
-    ~FakeLoginManagerProcess();
-    FakeLoginManagerProcess(const FakeLoginManagerProcess&) = delete;
-    FakeLoginManagerProcess& operator=(const FakeLoginManagerProcess&) = delete;
-
-    // Starts it and waits until it owns its name on the system bus. An empty string on
-    // success, otherwise what went wrong.
-    QString start();
+    FakeLoginManagerProcess();
 
     // behaviour: "answer" or "refuse"; each answer waits delayMs.
     bool setBehaviour(const QString& behaviour, uint delayMs = 0);
@@ -24,6 +15,8 @@ public:
     // what, who, why and mode of request `index`.
     QStringList request(uint index);
 
-private:
-    QProcess m_process;
+    // How GetSessionByPID finds the session: "pid" (it answers), "display" (it fails, as
+    // for a program in a systemd user scope, and the user's Display is the session) or
+    // "none". A change of `active` is announced with PropertiesChanged.
+    bool setSession(const QString& lookup, bool active, bool remote, uint uid);
 };

@@ -1,0 +1,19 @@
+#include "support/FakePolkitProcess.h"
+
+FakePolkitProcess::FakePolkitProcess()
+    : StandInProcess(QStringLiteral(TAVIMO_FAKE_POLKIT),
+                     QStringLiteral("org.freedesktop.PolicyKit1"),
+                     QStringLiteral("/org/freedesktop/PolicyKit1/Authority"),
+                     QStringLiteral("org.freedesktop.PolicyKit1.Authority"))
+{
+}
+
+bool FakePolkitProcess::setAnswer(const QString& answer)
+{
+    return boolFrom(call(QStringLiteral("SetAnswer"), {answer}));
+}
+
+QStringList FakePolkitProcess::checks()
+{
+    return listFrom(call(QStringLiteral("Checks")));
+}

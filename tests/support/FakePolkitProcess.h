@@ -1,0 +1,15 @@
+#pragma once
+
+#include "support/StandInProcess.h"
+
+// The stand-in polkit authority (fakePolkitMain.cpp).
+class FakePolkitProcess : public StandInProcess {
+public:
+    FakePolkitProcess();
+
+    // "yes", "no" or "challenge" (authorized only where the check allows interaction);
+    // announced with the Authority's Changed signal.
+    bool setAnswer(const QString& answer);
+    // One per CheckAuthorization: "<subject kind> <subject name> <action> <flags>".
+    QStringList checks();
+};
