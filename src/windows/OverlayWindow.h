@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class GlassPanel;
 class QScreen;
 
 // Covers one screen while the keyboard is locked: a borderless window over the
@@ -35,8 +36,8 @@ public:
 
     // Whether the screen was the primary screen when the overlay was made.
     bool isPrimaryDisplay() const { return m_isPrimaryDisplay; }
-    // Whether what lies behind shows through (a compositing manager runs) or a
-    // blurred snapshot stands in for it.
+    // Whether what lies behind shows through (a compositing manager runs and no
+    // snapshot could be taken) or a blurred snapshot stands in for it.
     bool isTranslucent() const { return m_isTranslucent; }
 
     // Shows the overlay above everything, without activating it.
@@ -54,9 +55,11 @@ protected:
 
 private:
     void buildContent(std::function<void()> onUnlock);
+    static void balanceVertically(QWidget& content, const Metrics& m);
     void tintBackdrop();
 
     const bool m_isPrimaryDisplay;
+    GlassPanel* m_card = nullptr;
     bool m_isTranslucent = false;
     QImage m_snapshot; // blurred and shrunk
     QImage m_backdrop; // the snapshot under the tint and the scrim; drawn stretched
