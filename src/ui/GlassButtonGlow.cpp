@@ -39,8 +39,12 @@ void GlassButtonGlow::draw(QPainter* painter)
         sourceBoundingRect(Qt::LogicalCoordinates).adjusted(-middle, -middle, middle, middle);
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
-    // Resolved now: the ring follows a switch of appearance on its next paint.
-    painter->setPen(QPen(Palette::accent().resolved(), kRingWidth));
+    // Resolved now: the ring follows a switch of appearance on its next paint. On light
+    // glass the plain accent stands too little off the accent glow beneath it (2.9:1).
+    QColor colour = Palette::accent().resolved();
+    if (currentAppearance() == Appearance::Light)
+        colour = colour.darker(125);
+    painter->setPen(QPen(colour, kRingWidth));
     painter->setBrush(Qt::NoBrush);
     painter->drawPath(ContinuousCorners::path(ring, m_cornerRadius + middle));
     painter->restore();
