@@ -13,6 +13,8 @@ packages=(
     icnsutils dpkg-dev file desktop-file-utils
     # a real X server, monitors, input injection and screenshots for the tests and the demo
     xvfb xauth x11-xkb-utils x11-xserver-utils x11-utils xdotool x11-apps imagemagick
+    # compositing managers, for screenshots of the overlays as a composited desktop shows them
+    xcompmgr picom
     # a Wayland compositor with screenshots for the tests
     sway swaybg grim
     # switching the virtual mouse off, for the tests of a lock without a pointing device

@@ -11,14 +11,18 @@ namespace {
 // background (under-window) cannot blur the desktop, so it is all but opaque:
 // a see-through window would show sharp desktop detail behind its text, or,
 // without a compositor, black. The overlay card (HUD) sits on the overlay's own
-// blurred snapshot and stays translucent; menu and selection are drawn within a
-// window and only lighten or darken what is under them.
-QColor materialBase(GlassMaterial material, Appearance appearance)
+// blurred snapshot and stays translucent; menu is drawn within a window and only
+// lightens or darkens what is under it. Selection is the deep blue of selected
+// content, under which an accent tint keeps white text legible (at least 4.5:1); in
+// an inactive window it turns to the plain neutral of an unemphasized selection.
+QColor materialBase(GlassMaterial material, Appearance appearance, bool emphasized)
 {
     const bool dark = appearance == Appearance::Dark;
     switch (material) {
     case GlassMaterial::Selection:
-        return dark ? QColor(255, 255, 255, 14) : QColor(255, 255, 255, 24);
+        if (!emphasized)
+            return dark ? QColor(62, 62, 66) : QColor(250, 250, 252);
+        return QColor(0, 30, 100);
     case GlassMaterial::Menu:
         return dark ? QColor(58, 58, 62, 90) : QColor(255, 255, 255, 96);
     case GlassMaterial::HudWindow:
@@ -49,8 +53,24 @@ void FallbackGlassView::setColors(const QColor& border, const QColor& background
     m_borderColor = border;
     m_backgroundColor = background;
     m_appearance = currentAppearance();
-    m_materialColor = materialBase(m_material, m_appearance);
+    m_materialColor = materialBase(m_material, m_appearance, m_emphasized);
     QWidget::update();
+}
+
+void FallbackGlassView::setEmphasized(bool emphasized)
+{
+    if (emphasized == m_emphasized)
+        return;
+    m_emphasized = emphasized;
+    m_materialColor = materialBase(m_material, m_appearance, m_emphasized);
+    QWidget::update();
+}
+
+bool FallbackGlassView::drawsTint() const
+{
+    // An unemphasized selection covers the tint, as the platform's material covers
+    // the colour of the layer beneath it: an accent would not hold dark text.
+    return m_emphasized || m_material != GlassMaterial::Selection;
 }
 
 QPainterPath FallbackGlassView::shape() const
@@ -66,7 +86,8 @@ void FallbackGlassView::paintEvent(QPaintEvent*)
     const QPainterPath body = shape();
 
     painter.fillPath(body, m_materialColor);
-    painter.fillPath(body, m_backgroundColor);
+    if (drawsTint())
+        painter.fillPath(body, m_backgroundColor);
 
     // Light catches the upper edge of real glass; a faint sheen keeps flat fills
     // from looking like plastic.

@@ -25,6 +25,11 @@ public:
     QColor backgroundColor() const { return m_backgroundColor; }
     // The material's own layer under the fill, for the appearance of the last setColors.
     QColor materialColor() const { return m_materialColor; }
+    // Whether the window is active: an inactive one shows the selection material
+    // plain, without its tint. Emphasized until told otherwise.
+    void setEmphasized(bool emphasized);
+    bool isEmphasized() const { return m_emphasized; }
+    bool drawsTint() const;
 
     QPainterPath shape() const;
 
@@ -39,4 +44,5 @@ private:
     QColor m_backgroundColor;
     QColor m_materialColor;
     Appearance m_appearance = Appearance::Light;
+    bool m_emphasized = true;
 };

@@ -1,6 +1,7 @@
 #include "ui/FocusAwareButton.h"
 
 #include "ui/AppearanceNotifier.h"
+#include "ui/ButtonKeys.h"
 #include "ui/SymbolImage.h"
 #include "ui/UiFont.h"
 
@@ -52,6 +53,19 @@ void FocusAwareButton::setContentTint(const AppearanceColor& tint)
 
 void FocusAwareButton::focusInEvent(QFocusEvent* event)
 {
+    switch (event->reason()) {
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+        m_focusFromKeyboard = true;
+        break;
+    case Qt::ActiveWindowFocusReason:
+    case Qt::PopupFocusReason:
+        break; // back where it was when the window went inactive
+    default:
+        m_focusFromKeyboard = false;
+        break;
+    }
     QPushButton::focusInEvent(event);
     if (onFocusChange)
         onFocusChange(true);
@@ -59,9 +73,29 @@ void FocusAwareButton::focusInEvent(QFocusEvent* event)
 
 void FocusAwareButton::focusOutEvent(QFocusEvent* event)
 {
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        m_focusFromKeyboard = false;
     QPushButton::focusOutEvent(event);
     if (onFocusChange)
         onFocusChange(false);
+}
+
+void FocusAwareButton::keyPressEvent(QKeyEvent* event)
+{
+    if (!ButtonKeys::pressesLikeSpace(*event))
+        return QPushButton::keyPressEvent(event);
+    QKeyEvent space = ButtonKeys::spaceFor(*event);
+    QPushButton::keyPressEvent(&space);
+    event->setAccepted(space.isAccepted());
+}
+
+void FocusAwareButton::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!ButtonKeys::pressesLikeSpace(*event))
+        return QPushButton::keyReleaseEvent(event);
+    QKeyEvent space = ButtonKeys::spaceFor(*event);
+    QPushButton::keyReleaseEvent(&space);
+    event->setAccepted(space.isAccepted());
 }
 
 qreal FocusAwareButton::symbolSide() const

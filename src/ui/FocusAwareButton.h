@@ -18,6 +18,10 @@ public:
     // Called with true on gaining and false on losing focus; never for a refused
     // or repeated request.
     std::function<void(bool focused)> onFocusChange;
+    // Whether the focus was brought by the keyboard (Tab, a shortcut) rather than by
+    // a window opening, so that it should be shown. Kept while the window is
+    // inactive, and up to date when onFocusChange runs.
+    bool hasKeyboardFocus() const { return hasFocus() && m_focusFromKeyboard; }
 
     void setSymbolName(const QString& name);
     QString symbolName() const { return m_symbolName; }
@@ -31,11 +35,14 @@ public:
 protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
     qreal symbolSide() const;
 
     QString m_symbolName;
+    bool m_focusFromKeyboard = false;
     std::optional<AppearanceColor> m_contentTint;
 };

@@ -1,12 +1,14 @@
 #include "ui/GlassButton.h"
 
 #include "ui/FocusAwareButton.h"
+#include "ui/GlassButtonGlow.h"
 #include "ui/GlassPanel.h"
 #include "ui/Palette.h"
 #include "ui/SystemColor.h"
 
 #include <QEvent>
-#include <QGraphicsDropShadowEffect>
+
+#include <algorithm>
 #include <QVBoxLayout>
 
 namespace {
@@ -16,6 +18,9 @@ constexpr qreal restingGlow = 0.2;
 constexpr qreal focusedGlow = 0.28;
 constexpr qreal glowBlurRadius = 14;
 constexpr qreal glowDrop = 5;
+// The secondary text colour made opaque enough to keep 4.5:1 on the plain glass of an
+// inactive window; at its own opacity it reaches less than 4:1 even on white.
+constexpr qreal inactiveContentAlpha = 0.65;
 } // namespace
 
 GlassButton::GlassButton(const QString& title, const QString& symbolName, QWidget* parent)
@@ -31,7 +36,8 @@ GlassButton::GlassButton(const QString& title, const QString& symbolName, QWidge
     // The glow keeps the accent of the moment it was made, like a colour handed
     // to a layer.
     m_shadowBaseColor = Palette::accent().resolved();
-    m_shadow = new QGraphicsDropShadowEffect(this);
+    m_shadow = new GlassButtonGlow(this);
+    m_shadow->setCornerRadius(glassCornerRadius);
     m_shadow->setBlurRadius(glowBlurRadius);
     m_shadow->setOffset(0, glowDrop);
     setGraphicsEffect(m_shadow);
@@ -98,6 +104,14 @@ void GlassButton::setFocusGlow(bool focused)
     QColor color = m_shadowBaseColor;
     color.setAlphaF(float(m_shadowBaseColor.alphaF() * m_shadowOpacity));
     m_shadow->setColor(color);
+    // Only focus the keyboard brought is shown: a window opening gives its first
+    // button the focus too, and a ring there would only distract from the pointer.
+    m_shadow->setRingVisible(focused && m_button->hasKeyboardFocus());
+}
+
+bool GlassButton::showsFocusRing() const
+{
+    return m_shadow->isRingVisible();
 }
 
 bool GlassButton::event(QEvent* event)
@@ -135,6 +149,7 @@ void GlassButton::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     m_glass->setGeometry(rect());
     m_cornerRadius = height() / 2.0;
+    m_shadow->setCornerRadius(std::min(glassCornerRadius, m_cornerRadius));
 }
 
 void GlassButton::observeCurrentWindow()
@@ -153,5 +168,9 @@ void GlassButton::observeCurrentWindow()
 void GlassButton::updateContentTint()
 {
     const bool inInactiveWindow = m_observedWindow && !m_observedWindow->isActiveWindow();
-    m_button->setContentTint(inInactiveWindow ? Palette::textSecondary() : SystemColor::white());
+    // The accent gives way to plain glass with it, as a platform button's does.
+    m_glass->setEmphasized(!inInactiveWindow);
+    m_button->setContentTint(inInactiveWindow
+                                 ? Palette::textSecondary().withAlpha(inactiveContentAlpha)
+                                 : SystemColor::white());
 }

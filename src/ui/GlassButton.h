@@ -9,8 +9,8 @@
 #include <functional>
 
 class FocusAwareButton;
+class GlassButtonGlow;
 class GlassPanel;
-class QGraphicsDropShadowEffect;
 
 // The glass push button: a capsule of tinted glass with a symbol, a title and an
 // accent glow. The owner sets onClick and sizes it (236 × 52 in this program).
@@ -34,6 +34,8 @@ public:
     qreal shadowOpacity() const { return m_shadowOpacity; }
     qreal shadowBlurRadius() const;
     QPointF shadowOffset() const;
+    // The accent ring drawn around the capsule while the button has keyboard focus.
+    bool showsFocusRing() const;
     // Half the height, kept on every resize.
     qreal cornerRadius() const { return m_cornerRadius; }
     // The window whose activation tints the content; null when in no window.
@@ -54,7 +56,7 @@ private:
 
     GlassPanel* m_glass = nullptr;
     FocusAwareButton* m_button = nullptr;
-    QGraphicsDropShadowEffect* m_shadow = nullptr;
+    GlassButtonGlow* m_shadow = nullptr;
     QColor m_shadowBaseColor;
     qreal m_shadowOpacity = 0.2;
     qreal m_cornerRadius = 0;

@@ -67,6 +67,12 @@ QColor GlassPanel::backgroundColor() const
     return m_fallbackGlass ? m_fallbackGlass->backgroundColor() : QColor();
 }
 
+void GlassPanel::setEmphasized(bool emphasized)
+{
+    if (m_fallbackGlass)
+        m_fallbackGlass->setEmphasized(emphasized);
+}
+
 qreal GlassPanel::borderWidth() const
 {
     return m_fallbackGlass ? m_fallbackGlass->borderWidth() : 0.0;

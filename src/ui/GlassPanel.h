@@ -45,6 +45,10 @@ public:
     NativeGlassView* nativeGlass() const { return m_nativeGlass; }
     FallbackGlassView* fallbackGlass() const { return m_fallbackGlass; }
 
+    // Whether the panel's window is the active one. Native glass follows its window by
+    // itself; the hand-drawn selection glass turns plain in an inactive window.
+    void setEmphasized(bool emphasized);
+
     // The colours the hand-drawn glass shows now; invalid in native mode.
     QColor borderColor() const;
     QColor backgroundColor() const;

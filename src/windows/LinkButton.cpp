@@ -1,5 +1,6 @@
 #include "windows/LinkButton.h"
 
+#include "ui/ButtonKeys.h"
 #include "ui/SystemColor.h"
 
 #include <QPainter>
@@ -39,4 +40,22 @@ void LinkButton::paintEvent(QPaintEvent*)
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 5, 5);
     }
+}
+
+void LinkButton::keyPressEvent(QKeyEvent* event)
+{
+    if (!ButtonKeys::pressesLikeSpace(*event))
+        return QAbstractButton::keyPressEvent(event);
+    QKeyEvent space = ButtonKeys::spaceFor(*event);
+    QAbstractButton::keyPressEvent(&space);
+    event->setAccepted(space.isAccepted());
+}
+
+void LinkButton::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!ButtonKeys::pressesLikeSpace(*event))
+        return QAbstractButton::keyReleaseEvent(event);
+    QKeyEvent space = ButtonKeys::spaceFor(*event);
+    QAbstractButton::keyReleaseEvent(&space);
+    event->setAccepted(space.isAccepted());
 }

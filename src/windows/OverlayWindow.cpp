@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "ui/AppIcon.h"
+#include "ui/ContinuousCorners.h"
 #include "ui/GlassButton.h"
 #include "ui/GlassPanel.h"
 #include "ui/Palette.h"
@@ -11,8 +12,9 @@
 #include "ui/UiFont.h"
 #include "windows/TintedLabel.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QMouseEvent>
+#include <QPainterPath>
 #include <QPainter>
 #include <QScreen>
 #include <QWindow>
@@ -28,6 +30,23 @@ bool isPrimary(const QScreen* screen)
 void placeCentred(QWidget& widget, int centreX, int top, QSize size)
 {
     widget.setGeometry(centreX - size.width() / 2, top, size.width(), size.height());
+}
+
+// This program's own shown windows on the screen (the main window, a help box): left
+// out of the snapshot, or a blurred ghost of them would stand around the card.
+QList<QRect> ownWindowsOn(const QScreen& screen)
+{
+    QList<QRect> windows;
+    for (const QWidget* widget : QApplication::topLevelWidgets()) {
+        if (!widget->isVisible() || widget->isMinimized() ||
+            widget->testAttribute(Qt::WA_DontShowOnScreen) ||
+            qobject_cast<const OverlayWindow*>(widget))
+            continue;
+        const QRect frame = widget->frameGeometry();
+        if (frame.intersects(screen.geometry()))
+            windows.append(frame);
+    }
+    return windows;
 }
 
 } // namespace
@@ -50,13 +69,16 @@ OverlayWindow::OverlayWindow(QScreen* screen, std::function<void()> onUnlock, bo
         setScreen(screen);
     setGeometry(frame);
 
-    // Without a compositing manager a translucent window shows as colour over black,
-    // hiding the desktop: stand in for it with a snapshot taken before any overlay shows.
-    m_isTranslucent = platform::desktop().compositesWindows();
+    // A blurred snapshot taken before any overlay shows stands in for the desktop
+    // wherever one can be had, compositor or not: a compositor only blends, it does not
+    // blur, and the main window's text would read through the card. Without a snapshot
+    // (Wayland) a compositor blends the overlay over the desktop; without either, a
+    // translucent window would show as colour over black.
+    if (screen)
+        m_snapshot = BlurredBackdrop::ofScreen(*screen, ownWindowsOn(*screen));
+    m_isTranslucent = m_snapshot.isNull() && platform::desktop().compositesWindows();
     if (m_isTranslucent)
         setAttribute(Qt::WA_TranslucentBackground);
-    else if (screen)
-        m_snapshot = BlurredBackdrop::ofScreen(*screen);
     tintBackdrop();
 
     buildContent(std::move(onUnlock));
@@ -79,6 +101,7 @@ void OverlayWindow::buildContent(std::function<void()> onUnlock)
         new GlassPanel(GlassMaterial::HudWindow, 32, GlassBlending::BehindWindow,
                        SystemColor::windowBackground().withAlpha(0.52), false, false, this);
     card->setObjectName(QStringLiteral("card"));
+    m_card = card;
     card->setGeometry((width() - m.cardWidth) / 2, (height() - m.cardHeight) / 2, m.cardWidth,
                       m.cardHeight);
     QWidget* content = card->contentContainer();
@@ -117,10 +140,25 @@ void OverlayWindow::buildContent(std::function<void()> onUnlock)
         hint->setObjectName(QStringLiteral("hint"));
         placeCentred(*hint, centreX, unlock->geometry().bottom() + 1 + 10, hint->sizeHint());
     }
+    balanceVertically(*content, m);
 
     // Read once: an overlay keeps the motion setting it was made with.
     if (!platform::desktop().prefersReducedMotion())
         icon->startBreathing();
+}
+
+// The content hangs from the top inset; where it leaves more room below it than that
+// inset (the small card's few lines), it moves down to sit in the middle instead.
+void OverlayWindow::balanceVertically(QWidget& content, const Metrics& m)
+{
+    int bottom = 0;
+    for (const QWidget* child : content.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        bottom = std::max(bottom, child->geometry().bottom() + 1);
+    const int shift = (m.cardHeight - bottom - m.iconTopInset) / 2;
+    if (shift <= 0)
+        return;
+    for (QWidget* child : content.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        child->move(child->pos() + QPoint(0, shift));
 }
 
 void OverlayWindow::orderFrontRegardless()
@@ -163,6 +201,15 @@ void OverlayWindow::paintEvent(QPaintEvent*)
         painter.fillRect(rect(), SystemColor::windowBackground().withAlpha(0.45).resolved());
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         painter.fillRect(rect(), Palette::overlayScrim().resolved());
+        // Nothing blurs what shows through here, so the card gets a solid backing: the
+        // desktop's sharp detail would otherwise read through its translucent glass.
+        if (m_card) {
+            painter.setRenderHint(QPainter::Antialiasing);
+            const QPainterPath card =
+                ContinuousCorners::path(QRectF(m_card->geometry()), m_card->cornerRadius());
+            painter.fillPath(card, SystemColor::windowBackground().resolved());
+            painter.fillPath(card, Palette::overlayScrim().resolved());
+        }
     } else if (!m_backdrop.isNull()) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(QRectF(rect()), m_backdrop);

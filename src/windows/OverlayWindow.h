@@ -7,6 +7,8 @@
 
 #include <functional>
 
+class GlassPanel;
+
 // Covers one screen while the keyboard is locked: a borderless window over the
 // screen's whole geometry, above every other window, that dims and blurs what lies
 // behind it and shows a glass card saying "Keyboard locked". The overlay on the
@@ -37,8 +39,8 @@ public:
     bool isPrimaryDisplay() const { return m_isPrimaryDisplay; }
     // The screen it was made for; null once that screen is gone.
     QScreen* coveredScreen() const { return m_coveredScreen; }
-    // Whether what lies behind shows through (a compositing manager runs) or a
-    // blurred snapshot stands in for it.
+    // Whether what lies behind shows through (a compositing manager runs and no
+    // snapshot could be taken) or a blurred snapshot stands in for it.
     bool isTranslucent() const { return m_isTranslucent; }
 
     // Shows the overlay above everything, without activating it.
@@ -56,10 +58,12 @@ protected:
 
 private:
     void buildContent(std::function<void()> onUnlock);
+    static void balanceVertically(QWidget& content, const Metrics& m);
     void tintBackdrop();
 
     const bool m_isPrimaryDisplay;
     const QPointer<QScreen> m_coveredScreen;
+    GlassPanel* m_card = nullptr;
     bool m_isTranslucent = false;
     QImage m_snapshot; // blurred and shrunk
     QImage m_backdrop; // the snapshot under the tint and the scrim; drawn stretched

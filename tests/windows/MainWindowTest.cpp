@@ -1,4 +1,6 @@
 #include "WindowsTestSupport.h"
+#include "support/Contrast.h"
+#include "ui/AppearanceSwitch.h"
 
 #include "ui/FocusAwareButton.h"
 #include "ui/GlassButton.h"
@@ -37,6 +39,7 @@ private slots:
 
     void cleanup()
     {
+        AppearanceSwitch::toLight();
         m_controller.reset();
         m_fake.reset();
     }
@@ -74,6 +77,35 @@ private slots:
         QTest::mouseClick(qobject_cast<QAbstractButton*>(view("developerLink")), Qt::LeftButton);
         QCOMPARE(m_fake->desktop.openedUrls,
                  QList<QUrl>{QUrl(QStringLiteral("https://tavimo.app"))});
+    }
+
+    void theFooterLinkReadsAndTheKeyboardPressesIt_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+
+    void theFooterLinkReadsAndTheKeyboardPressesIt()
+    {
+        QFETCH(bool, dark);
+        if (dark)
+            AppearanceSwitch::toDark();
+        QCoreApplication::sendPostedEvents();
+        auto* link = qobject_cast<QAbstractButton*>(view("developerLink"));
+        const QRect area = QRect(link->mapTo(m_controller->window(), QPoint()), link->size());
+        const QImage shot = m_controller->window()->grab(area).toImage();
+        const Contrast::TextOnFill measured = Contrast::textOnFill(shot, shot.rect());
+        qInfo("footer link: %.2f:1, %s on %s", measured.ratio,
+              qPrintable(QColor(measured.text).name()), qPrintable(QColor(measured.fill).name()));
+        QVERIFY2(measured.ratio >= 4.5, qPrintable(QString::number(measured.ratio, 'f', 2)));
+
+        // Space, Return and keypad Enter open the site from a focused link.
+        link->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(link, Qt::Key_Space);
+        QTest::keyClick(link, Qt::Key_Return);
+        QTest::keyClick(link, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(m_fake->desktop.openedUrls.size(), 3);
     }
 
     void theEighteenLayoutRulesHold_data()

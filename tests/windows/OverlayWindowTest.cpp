@@ -7,6 +7,7 @@
 #include "windows/OverlayWindow.h"
 
 #include <QLabel>
+#include <QPainter>
 #include <QScreen>
 #include <QSequentialAnimationGroup>
 
@@ -28,6 +29,11 @@ private:
         return overlay.findChild<T*>(QLatin1String(name));
     }
     static int bottomOf(const QWidget* widget) { return widget->y() + widget->height(); }
+    static int maxChannelDifference(QRgb a, QRgb b)
+    {
+        return std::max(
+            {qAbs(qRed(a) - qRed(b)), qAbs(qGreen(a) - qGreen(b)), qAbs(qBlue(a) - qBlue(b))});
+    }
 
 private slots:
     void init()
@@ -42,16 +48,17 @@ private slots:
     {
         QTest::addColumn<int>("screen");
         QTest::addColumn<QSize>("card");
-        QTest::addColumn<QRect>("icon");
+        QTest::addColumn<QSize>("iconSize");
+        QTest::addColumn<int>("topInset");
         QTest::addColumn<int>("iconToTitle");
         QTest::addColumn<QList<int>>("fontPixels");
         QTest::addColumn<QString>("message");
-        QTest::newRow("primary") << 0 << QSize(380, 328) << QRect(146, 30, 88, 88) << 16
+        QTest::newRow("primary") << 0 << QSize(380, 328) << QSize(88, 88) << 30 << 16
                                  << QList<int>{26, 13}
                                  << QStringLiteral(
                                         "Wipe it down safely. Your keys won\u2019t type.");
         QTest::newRow("secondary")
-            << 1 << QSize(300, 192) << QRect(122, 22, 56, 56) << 12 << QList<int>{17, 11}
+            << 1 << QSize(300, 192) << QSize(56, 56) << 22 << 12 << QList<int>{17, 11}
             << QStringLiteral("Typing is paused while you clean.");
     }
 
@@ -59,7 +66,8 @@ private slots:
     {
         QFETCH(int, screen);
         QFETCH(QSize, card);
-        QFETCH(QRect, icon);
+        QFETCH(QSize, iconSize);
+        QFETCH(int, topInset);
         QFETCH(int, iconToTitle);
         QFETCH(QList<int>, fontPixels);
         QFETCH(QString, message);
@@ -71,11 +79,21 @@ private slots:
 
         const auto* title = part<QLabel>(*overlay, "title");
         const auto* messageLabel = part<QLabel>(*overlay, "message");
-        QCOMPARE(part(*overlay, "icon")->geometry(), icon);
+        const QRect icon = part(*overlay, "icon")->geometry();
+        QCOMPARE(icon.size(), iconSize);
         QCOMPARE(title->y(), icon.bottom() + 1 + iconToTitle);
         QCOMPARE(messageLabel->y(), bottomOf(title) + 8);
+        // The stack starts at the top inset or lower, and leaves no more room below it
+        // than above.
+        const int lowest = bottomOf(part(*overlay, screen == 0 ? "hint" : "message"));
+        QVERIFY(icon.y() >= topInset);
+        QVERIFY2(
+            qAbs((card.height() - lowest) - icon.y()) <= 1,
+            qPrintable(
+                QStringLiteral("%1 above, %2 below").arg(icon.y()).arg(card.height() - lowest)));
         for (const QWidget* widget : {title, messageLabel})
             QVERIFY(qAbs(widget->x() + widget->width() / 2 - card.width() / 2) <= 1);
+        QVERIFY(qAbs(icon.center().x() - card.width() / 2) <= 1);
         QCOMPARE(title->text(), QStringLiteral("Keyboard locked"));
         QCOMPARE(messageLabel->text(), message);
         QCOMPARE((QList<int>{QFontInfo(title->font()).pixelSize(),
@@ -98,17 +116,35 @@ private slots:
         QVERIFY(bottomOf(hint) <= card.height());
     }
 
+    void theOverlayIsBuiltUnmanagedAndPlacedAboveEverythingButNotShown_data()
+    {
+        QTest::addColumn<bool>("compositing");
+        QTest::addColumn<bool>("snapshots");
+        QTest::newRow("X11, no compositor") << false << true;
+        QTest::newRow("X11 with a compositor") << true << true;
+        QTest::newRow("compositor, no snapshot") << true << false;
+    }
+
     void theOverlayIsBuiltUnmanagedAndPlacedAboveEverythingButNotShown()
     {
+        QFETCH(bool, compositing);
+        QFETCH(bool, snapshots);
+        m_fake->desktop.compositing = compositing;
+        m_fake->desktop.snapshots = snapshots;
         const auto overlay = overlayOn(0);
         const Qt::WindowFlags flags = overlay->windowFlags();
         QVERIFY(flags & Qt::FramelessWindowHint && flags & Qt::WindowStaysOnTopHint &&
                 flags & Qt::X11BypassWindowManagerHint);
         QCOMPARE(m_fake->desktop.windowsPlacedAbove, QList<QWindow*>{overlay->windowHandle()});
         QVERIFY(!overlay->isVisible());
-        // Opaque where no compositor blends it: the backdrop stands in for the desktop.
-        QVERIFY(!overlay->testAttribute(Qt::WA_TranslucentBackground));
-        QCOMPARE(qAlpha(overlay->grab(QRect(0, 0, 40, 40)).toImage().pixel(5, 5)), 255);
+        // A snapshot stands in for the desktop whenever there is one: the overlay is
+        // opaque. Without one, the compositor blends it, and the card alone is solid.
+        QCOMPARE(overlay->isTranslucent(), !snapshots);
+        QCOMPARE(overlay->testAttribute(Qt::WA_TranslucentBackground), !snapshots);
+        const QImage shot = overlay->grab().toImage();
+        const QPoint insideCard = overlay->rect().center() + QPoint(150, 0);
+        QCOMPARE(qAlpha(shot.pixel(5, 5)) == 255, snapshots);
+        QCOMPARE(qAlpha(shot.pixel(insideCard)), 255);
     }
 
     void onlyTheUnlockButtonUnlocksAndEveryOtherClickIsSwallowed()
@@ -157,6 +193,28 @@ private slots:
         for (int x = 4; x < 76; ++x)
             QVERIFY(qGray(blurred.pixel(x, 20)) > 80 && qGray(blurred.pixel(x, 20)) < 180);
         QCOMPARE(qAlpha(blurred.pixel(10, 10)), 255);
+        // A window filled in from its surroundings leaves a gradient as if it was never
+        // there; one in a corner takes the colours of its two open sides; an area with no
+        // surroundings stays as it was.
+        QImage gradient(80, 45, QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < gradient.height(); ++y)
+            for (int x = 0; x < gradient.width(); ++x)
+                gradient.setPixel(x, y, qRgb(40 + 2 * x, 200 - 3 * y, 120));
+        for (const auto& [area, slack] : {std::pair{QRect(20, 10, 30, 20), 1},
+                                          std::pair{QRect(-5, 30, 30, 40), 2 * 25 + 3 * 15}}) {
+            QImage covered = gradient;
+            QPainter(&covered).fillRect(area, Qt::white);
+            BlurredBackdrop::fillFromSurroundings(covered, area);
+            for (int y = 0; y < gradient.height(); ++y)
+                for (int x = 0; x < gradient.width(); ++x)
+                    QVERIFY(maxChannelDifference(covered.pixel(x, y), gradient.pixel(x, y)) <=
+                            slack);
+        }
+        QImage white(8, 8, QImage::Format_ARGB32_Premultiplied);
+        white.fill(Qt::white);
+        BlurredBackdrop::fillFromSurroundings(white, QRect(-1, -1, 10, 10));
+        QCOMPARE(white.pixel(4, 4), qRgb(255, 255, 255));
+
         // Degenerate sizes neither crash nor grow.
         QCOMPARE(BlurredBackdrop::blur(QImage(1, 1, QImage::Format_RGB32)).size(), QSize(1, 1));
         QVERIFY(BlurredBackdrop::blur(QImage()).isNull());

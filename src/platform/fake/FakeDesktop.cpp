@@ -20,6 +20,8 @@ bool FakeDesktop::revealFile(const QString& path)
 QImage FakeDesktop::screenSnapshot(QScreen& screen, int shrinkFactor)
 {
     snapshotsTaken.append(&screen);
+    if (!snapshots)
+        return {};
     const QImage full = screen.grabWindow(0).toImage();
     return full.scaled(full.size() / std::max(1, shrinkFactor), Qt::IgnoreAspectRatio,
                        Qt::SmoothTransformation);

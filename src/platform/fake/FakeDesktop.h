@@ -16,6 +16,8 @@ public:
     SystemVersion version{SystemVersion::Os::Linux, 6, 1, 0};
     bool reducedMotion = false;
     bool compositing = false;
+    // False: no snapshot can be taken, as on Wayland.
+    bool snapshots = true;
 
     QList<QUrl> openedUrls;
     int keyboardAccessSettingsOpened = 0;
