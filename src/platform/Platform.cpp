@@ -1,5 +1,6 @@
 #include "platform/Platform.h"
 
+#include "platform/linux/DesktopPortalSettings.h"
 #include "platform/linux/LinuxDesktop.h"
 #include "platform/x11/X11KeyboardAccess.h"
 
@@ -25,6 +26,12 @@ Desktop& desktop()
         return *g_desktopOverride;
     static LinuxDesktop linuxDesktop;
     return linuxDesktop;
+}
+
+DesktopPreferences& desktopPreferences()
+{
+    static DesktopPortalSettings portal;
+    return portal;
 }
 
 void overrideForTesting(KeyboardAccess* keyboard, Desktop* desktop)
