@@ -54,8 +54,9 @@ void DesktopPortalSettings::handleBusSettled()
     QDBusConnection bus = QDBusConnection::sessionBus();
     // No sender named: naming the portal would make Qt look up its owner with a blocking
     // call, and a hung bus must never stall the event loop.
+    // The whole message: Qt 6.4 does not match a slot taking a QDBusVariant to a signal.
     bus.connect(QString(), kPath, kInterface, QStringLiteral("SettingChanged"), this,
-                SLOT(handleSettingChanged(QString, QString, QDBusVariant)));
+                SLOT(handleSettingChanged(QDBusMessage)));
     // A portal started (or restarted) later answers afresh.
     m_portalWatcher =
         new QDBusServiceWatcher(kService, bus, QDBusServiceWatcher::WatchForRegistration, this);
@@ -84,9 +85,12 @@ void DesktopPortalSettings::read(const QString& group, const QString& key, bool 
                 const QDBusMessage answer = reply->reply();
                 if (answer.type() == QDBusMessage::ReplyMessage && !answer.arguments().isEmpty())
                     apply(group, key, unwrapped(answer.arguments().constFirst()));
-                else if (!oldMethod &&
-                         answer.errorName() ==
-                             QLatin1String("org.freedesktop.DBus.Error.UnknownMethod")) {
+                else if (answer.type() == QDBusMessage::ErrorMessage &&
+                         answer.errorName() !=
+                             QLatin1String("org.freedesktop.DBus.Error.UnknownMethod"))
+                    apply(group, key, {}); // a portal that does not know says nothing
+                if (!oldMethod && answer.errorName() ==
+                                      QLatin1String("org.freedesktop.DBus.Error.UnknownMethod")) {
                     read(group, key, true);
                     return;
                 }
@@ -95,10 +99,11 @@ void DesktopPortalSettings::read(const QString& group, const QString& key, bool 
             });
 }
 
-void DesktopPortalSettings::handleSettingChanged(const QString& group, const QString& key,
-                                                 const QDBusVariant& value)
+void DesktopPortalSettings::handleSettingChanged(const QDBusMessage& signal)
 {
-    apply(group, key, unwrapped(value.variant()));
+    const QVariantList arguments = signal.arguments();
+    if (arguments.size() == 3)
+        apply(arguments[0].toString(), arguments[1].toString(), unwrapped(arguments[2]));
 }
 
 void DesktopPortalSettings::apply(const QString& group, const QString& key, const QVariant& value)
@@ -113,9 +118,9 @@ void DesktopPortalSettings::apply(const QString& group, const QString& key, cons
             m_colorScheme = scheme;
             emit colorSchemeChanged();
         }
-    } else if (group == kGnomeInterface && key == kAnimations &&
-               value.typeId() == QMetaType::Bool) {
-        m_animationsEnabled = value.toBool();
+    } else if (group == kGnomeInterface && key == kAnimations) {
+        m_animationsEnabled =
+            value.typeId() == QMetaType::Bool ? std::optional<bool>(value.toBool()) : std::nullopt;
     }
 }
 

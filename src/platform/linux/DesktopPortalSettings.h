@@ -3,7 +3,7 @@
 #include "platform/DesktopPreferences.h"
 
 class QDBusPendingCallWatcher;
-class QDBusVariant;
+class QDBusMessage;
 class QDBusServiceWatcher;
 
 namespace platform {
@@ -23,8 +23,9 @@ public:
     ColorScheme colorScheme() const override { return m_colorScheme; }
     std::optional<bool> animationsEnabled() const override { return m_animationsEnabled; }
 
-private slots:
-    void handleSettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
+public slots:
+    // Qt D-Bus delivers signals to public slots only; SettingChanged(s group, s key, v value).
+    void handleSettingChanged(const QDBusMessage& signal);
 
 private:
     void handleBusSettled();
