@@ -6,11 +6,17 @@ packages=(
     # build
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libqt6svg6 libgl-dev
-    libx11-dev libxtst-dev libxcb1-dev libxcb-render0-dev
+    libx11-dev libxtst-dev libxcb1-dev libxcb-render0-dev libxcb-xinput-dev
+    # Wayland: the display plugin, Qt's native interface, the layer-shell protocol code
+    qt6-wayland qt6-base-private-dev libwayland-dev libwayland-bin wayland-protocols
     # icon and packages
     icnsutils dpkg-dev file desktop-file-utils
     # a real X server, monitors, input injection and screenshots for the tests and the demo
     xvfb xauth x11-xkb-utils x11-xserver-utils x11-utils xdotool x11-apps imagemagick
+    # a Wayland compositor with screenshots for the tests
+    sway swaybg grim
+    # switching the virtual mouse off, for the tests of a lock without a pointing device
+    xinput
     # the stand-in login manager of the tests
     dbus dbus-daemon
     fonts-dejavu-core

@@ -63,6 +63,9 @@ public:
     {
         m_real.removeFromMainLoop(source);
     }
+    bool hasPointingDevice() override { return m_real.hasPointingDevice(); }
+    platform::TapRefusal lastTapRefusal() override { return m_real.lastTapRefusal(); }
+    platform::AccessProblem accessProblem() override { return m_real.accessProblem(); }
 
 private:
     platform::KeyboardAccess& m_real;

@@ -67,7 +67,21 @@ TapEvent* KeyboardBlocker::tapCallback(TapProxy*, EventType type, TapEvent* even
         return event;
 
     auto* blocker = static_cast<KeyboardBlocker*>(context);
+    if (type == kEventTapEndedByPlatform) {
+        blocker->endedByPlatform();
+        return nullptr;
+    }
     if (type > 0xFFFFFFFDu && blocker->m_eventTap)
         keyboardAccess().enableTap(*blocker->m_eventTap, true);
     return nullptr;
+}
+
+void KeyboardBlocker::endedByPlatform()
+{
+    if (!m_isActive)
+        return;
+    // The keyboard is free already; what is left is to let go of the dead tap.
+    stop();
+    if (onEndedByPlatform)
+        onEndedByPlatform();
 }

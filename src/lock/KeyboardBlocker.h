@@ -2,6 +2,7 @@
 
 #include "platform/KeyboardAccess.h"
 
+#include <functional>
 #include <memory>
 
 // Locks the keyboard: while active, a tap over the whole session deletes every key
@@ -24,6 +25,10 @@ public:
     void stop();
     bool isActive() const { return m_isActive; }
 
+    // Called when the platform has ended the lock and cannot take it back (the keyboard
+    // is free again); the blocker is inactive by then. Set by the owner, holding it weakly.
+    std::function<void()> onEndedByPlatform;
+
     // Read-only views of the private state, for tests and diagnostics.
     bool hasEventTap() const { return m_eventTap != nullptr; }
     bool hasRunLoopSource() const { return m_runLoopSource != nullptr; }
@@ -34,6 +39,8 @@ public:
                                            platform::TapEvent* event, void* context);
 
 private:
+    void endedByPlatform();
+
     std::unique_ptr<platform::EventTap> m_eventTap;
     std::unique_ptr<platform::RunLoopSource> m_runLoopSource;
     bool m_didRequestPermission = false;

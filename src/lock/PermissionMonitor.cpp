@@ -29,7 +29,18 @@ void MainWindowController::startPermissionMonitoring()
 
 void MainWindowController::refreshPermissionStatus()
 {
-    if (platform::keyboardAccess().isProcessTrusted()) {
+    platform::KeyboardAccess& access = platform::keyboardAccess();
+    // Ahead of any access state: without a pointer no lock is taken, whatever the access.
+    if (!access.hasPointingDevice()) {
+        showNoPointingDevice();
+        return;
+    }
+    if (m_lockEndedByPlatform) {
+        showStatus(QStringLiteral("lock.open.fill"),
+                   QStringLiteral("Keyboard unlocked by the system"), false);
+        return;
+    }
+    if (access.isProcessTrusted()) {
         m_permissionRequestInFlight = false;
         showStatus(QStringLiteral("checkmark.shield.fill"),
                    QStringLiteral("Accessibility access is ready"), true);
@@ -50,6 +61,12 @@ void MainWindowController::showStatus(const QString& symbolName, const QString& 
     if (m_permissionStatus->title() == title)
         return;
     m_permissionStatus->update(symbolName, title, isReady);
+}
+
+void MainWindowController::showNoPointingDevice()
+{
+    showStatus(QStringLiteral("computermouse.fill"),
+               QStringLiteral("Connect a mouse to lock the keyboard"), false);
 }
 
 void MainWindowController::openAccessibilitySettings()

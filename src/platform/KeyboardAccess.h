@@ -19,6 +19,10 @@ inline constexpr EventType kEventSystemDefined = 14; // media, volume, brightnes
 // Sent to a tap callback, whatever its mask, when the platform has switched the tap off.
 inline constexpr EventType kEventTapDisabledByTimeout = 0xFFFFFFFEu;
 inline constexpr EventType kEventTapDisabledByUserInput = 0xFFFFFFFFu;
+// Sent once, with no event, when the platform has ended the lock for good: the keyboard is
+// free again and enabling the tap cannot take it back. Delivered from the main loop, never
+// from inside a call of the tap's owner, so the owner may destroy the tap in the callback.
+inline constexpr EventType kEventTapEndedByPlatform = 0xFFFFFFF0u;
 
 constexpr EventMask eventMaskBit(EventType type)
 {
@@ -47,6 +51,31 @@ public:
     virtual ~RunLoopSource() = default;
 };
 
+// Why the last createTap() made no tap.
+enum class TapRefusal {
+    None,
+    NotPermitted,          // this process may not lock the keyboard (see accessProblem())
+    NoPointingDevice,      // nobody could click "Unlock keyboard"
+    KeyboardHeldElsewhere, // another program holds the keyboard
+    SessionNotActive,      // the session is in the background or not at this machine
+    ServiceUnavailable,    // what locks the keyboard did not answer
+    Failed,
+};
+
+// What keeps this process from locking the keyboard, in the terms the user can act on.
+enum class AccessProblem {
+    None,
+    NoX11Session,        // a Wayland session without the keyboard-lock service
+    NoDisplay,           // an X11 session whose display cannot be reached
+    ServiceUnavailable,  // the keyboard-lock service is installed but does not answer
+    NeedsAuthentication, // the system asks for authentication first, and none was given
+    NotAuthorized,       // the system's policy does not allow it
+    SessionNotActive,
+    NoPointingDevice,
+    KeyboardHeldElsewhere, // another program holds the keyboard, or its lock
+    Failed,
+};
+
 class KeyboardAccess {
 public:
     virtual ~KeyboardAccess() = default;
@@ -68,6 +97,15 @@ public:
     virtual std::unique_ptr<RunLoopSource> createRunLoopSource(EventTap& tap) = 0;
     virtual void addToMainLoop(RunLoopSource& source) = 0;
     virtual void removeFromMainLoop(RunLoopSource& source) = 0;
+
+    // Whether a pointing device is there to click "Unlock keyboard" with. Cached; cheap
+    // enough to poll. True when it cannot be told.
+    virtual bool hasPointingDevice() = 0;
+    // Why the last createTap() returned nullptr; None after one that made a tap.
+    virtual TapRefusal lastTapRefusal() = 0;
+    // What the user must be told is missing: why trust is lacking, or, while trusted, why
+    // the last tap was refused. None when nothing is known to be missing.
+    virtual AccessProblem accessProblem() = 0;
 };
 
 } // namespace platform

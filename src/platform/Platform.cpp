@@ -1,8 +1,11 @@
 #include "platform/Platform.h"
 
 #include "platform/linux/DesktopPortalSettings.h"
+#include "platform/linux/KeyboardAccessRouter.h"
 #include "platform/linux/LinuxDesktop.h"
-#include "platform/x11/X11KeyboardAccess.h"
+#include "platform/wayland/WaylandDesktop.h"
+
+#include <QGuiApplication>
 
 namespace platform {
 namespace {
@@ -16,14 +19,22 @@ KeyboardAccess& keyboardAccess()
 {
     if (g_keyboardOverride)
         return *g_keyboardOverride;
-    static X11KeyboardAccess x11;
-    return x11;
+    // Never destroyed: its bus objects must not be torn down after the application
+    // object, which static destruction would do.
+    static KeyboardAccessRouter* const router = new KeyboardAccessRouter;
+    return *router;
 }
 
 Desktop& desktop()
 {
     if (g_desktopOverride)
         return *g_desktopOverride;
+    // Decided by the display plugin Qt loaded, not by session variables, which some
+    // compositors (sway) leave unset.
+    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+        static WaylandDesktop waylandDesktop;
+        return waylandDesktop;
+    }
     static LinuxDesktop linuxDesktop;
     return linuxDesktop;
 }

@@ -17,6 +17,11 @@ void MainWindowController::DeferredDelete::operator()(QObject* object) const
 MainWindowController::MainWindowController(std::unique_ptr<QWidget> window)
     : m_window(std::move(window))
 {
+    const QPointer<MainWindowController> self(this);
+    m_blocker.onEndedByPlatform = [self] {
+        if (self)
+            self->handleLockEndedByPlatform();
+    };
 }
 
 MainWindowController::~MainWindowController()

@@ -42,6 +42,8 @@ public:
     void lockButtonClicked();
     void presentLockedOverlays();
     void unlock();
+    // The platform ended the lock by itself: the overlays go and the capsule says so.
+    void handleLockEndedByPlatform();
 
     // Permission monitor.
     void startPermissionMonitoring();
@@ -58,8 +60,10 @@ public:
     InfoPill* permissionStatus() const { return m_permissionStatus; }
     QTimer* permissionPollTimer() const { return m_permissionPollTimer; }
     bool permissionRequestInFlight() const { return m_permissionRequestInFlight; }
+    bool lockEndedByPlatform() const { return m_lockEndedByPlatform; }
 
-    // Replaces the list of screens the lock covers (QGuiApplication::screens()); tests only.
+    // Replaces the list of screens the lock covers (QGuiApplication::screens()) when it
+    // starts; screens added or removed later are Qt's. Tests only.
     void setScreensForTesting(std::function<QList<QScreen*>()> screens);
 
 private:
@@ -72,9 +76,16 @@ private:
 
     void buildUI();
     QList<QScreen*> screens() const;
+    std::function<void()> unlockCallback();
+    // While locked, a screen that comes gets an overlay and one that goes loses its
+    // own, and the unlock button stays on a screen that is still there.
+    void followScreens(bool follow);
+    void coverAddedScreen(QScreen* screen);
+    void uncoverRemovedScreen(QScreen* screen);
     // Writes the capsule, unless it already shows exactly that: the poll would otherwise
     // repaint it twice a second for nothing.
     void showStatus(const QString& symbolName, const QString& title, bool isReady);
+    void showNoPointingDevice();
 
     std::unique_ptr<QWidget> m_window;
     KeyboardBlocker m_blocker;
@@ -83,5 +94,9 @@ private:
     QPointer<InfoPill> m_permissionStatus;
     QPointer<QTimer> m_permissionPollTimer;
     bool m_permissionRequestInFlight = false;
+    // From a lock the platform ended until the next click on the lock button.
+    bool m_lockEndedByPlatform = false;
     std::function<QList<QScreen*>()> m_screensForTesting;
+    QMetaObject::Connection m_screenAdded;
+    QMetaObject::Connection m_screenRemoved;
 };

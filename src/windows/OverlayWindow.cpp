@@ -40,7 +40,7 @@ OverlayWindow::OverlayWindow(QScreen* screen, std::function<void()> onUnlock)
 OverlayWindow::OverlayWindow(QScreen* screen, std::function<void()> onUnlock, bool isPrimaryDisplay)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::X11BypassWindowManagerHint),
-      m_isPrimaryDisplay(isPrimaryDisplay)
+      m_isPrimaryDisplay(isPrimaryDisplay), m_coveredScreen(screen)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -62,8 +62,13 @@ OverlayWindow::OverlayWindow(QScreen* screen, std::function<void()> onUnlock, bo
     buildContent(std::move(onUnlock));
 
     winId(); // the native window must exist before it is placed above the others
-    if (QWindow* window = windowHandle())
+    if (QWindow* window = windowHandle()) {
+        // Set again on the native window: on Wayland only this puts each overlay on its
+        // own output; a screen set before the window existed is not passed on.
+        if (screen)
+            window->setScreen(screen);
         platform::desktop().placeAboveAllWindows(*window);
+    }
 }
 
 void OverlayWindow::buildContent(std::function<void()> onUnlock)

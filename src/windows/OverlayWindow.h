@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QImage>
+#include <QPointer>
+#include <QScreen>
 #include <QWidget>
 
 #include <functional>
-
-class QScreen;
 
 // Covers one screen while the keyboard is locked: a borderless window over the
 // screen's whole geometry, above every other window, that dims and blurs what lies
@@ -35,6 +35,8 @@ public:
 
     // Whether the screen was the primary screen when the overlay was made.
     bool isPrimaryDisplay() const { return m_isPrimaryDisplay; }
+    // The screen it was made for; null once that screen is gone.
+    QScreen* coveredScreen() const { return m_coveredScreen; }
     // Whether what lies behind shows through (a compositing manager runs) or a
     // blurred snapshot stands in for it.
     bool isTranslucent() const { return m_isTranslucent; }
@@ -57,6 +59,7 @@ private:
     void tintBackdrop();
 
     const bool m_isPrimaryDisplay;
+    const QPointer<QScreen> m_coveredScreen;
     bool m_isTranslucent = false;
     QImage m_snapshot; // blurred and shrunk
     QImage m_backdrop; // the snapshot under the tint and the scrim; drawn stretched

@@ -45,7 +45,7 @@ if [ -n "$deb" ]; then
         grep -q " $path\$" <<<"$contents" || fail "package lacks $path"
     done
     depends=$(dpkg-deb -f "$deb" Depends)
-    for package in libqt6widgets6 libqt6gui6 libqt6dbus6 libqt6svg6 libx11-6 qt6-image-formats-plugins; do
+    for package in libqt6widgets6 libqt6gui6 libqt6dbus6 libqt6svg6 libx11-6 libwayland-client0 qt6-image-formats-plugins qt6-wayland; do
         grep -q "\b$package\b" <<<"$depends" || fail "package does not depend on $package ($depends)"
     done
 else

@@ -122,6 +122,24 @@ private slots:
         QVERIFY(!idle.isActive());
     }
 
+    void aLockEndedByThePlatformIsLetGoAndReportedOnce()
+    {
+        KeyboardBlocker blocker;
+        int reported = 0;
+        blocker.onEndedByPlatform = [&] {
+            QVERIFY(!blocker.isActive()); // already inactive when the owner hears of it
+            ++reported;
+        };
+        QVERIFY(blocker.start());
+        access->endLiveTapByPlatform();
+        QCOMPARE(reported, 1);
+        verifyHoldsNothing(blocker);
+        QCOMPARE(KeyboardBlocker::tapCallback(nullptr, kEventTapEndedByPlatform, nullptr, &blocker),
+                 nullptr);
+        QCOMPARE(reported, 1);    // an inactive blocker has nothing left to end
+        QVERIFY(blocker.start()); // and locks again on the next start
+    }
+
     void theTrustPromptIsShownOncePerBlockerAndOnlyWhenUntrusted()
     {
         KeyboardBlocker blocker;

@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QTest>
 
+using platform::AccessProblem;
+
 class KeyboardAccessHelpTest : public QObject {
     Q_OBJECT
 
@@ -19,19 +21,33 @@ private:
     }
 
 private slots:
-    void showsOneNonModalBoxExplainingTheX11Session()
+    void oneNonModalBoxSaysWhatIsMissingNow()
     {
-        platform::showKeyboardAccessHelp();
-        platform::showKeyboardAccessHelp(); // asking again brings back the same box
+        platform::showKeyboardAccessHelp(AccessProblem::KeyboardHeldElsewhere);
+        // Asking again brings back the same box, saying what is missing now.
+        platform::showKeyboardAccessHelp(AccessProblem::NoX11Session);
         QCOMPARE(openBoxes().size(), 1);
         QMessageBox* box = openBoxes().first();
-        QCOMPARE(box->text(),
-                 QStringLiteral("Tavimo can lock the keyboard only in an X11 session."));
+        QCOMPARE(box->text(), platform::keyboardAccessHelpText(AccessProblem::NoX11Session).text);
+        QVERIFY(box->informativeText().contains(QStringLiteral("tavimo-lockd")));
         QVERIFY(!box->isModal());
         box->close(); // deletes itself; the next call opens a fresh one
         QTRY_COMPARE(openBoxes().size(), 0);
-        platform::showKeyboardAccessHelp();
+        // Offered twice, the way to ask again is still one button beside OK.
+        platform::showKeyboardAccessHelp(AccessProblem::NeedsAuthentication, [] {});
+        platform::showKeyboardAccessHelp(AccessProblem::NeedsAuthentication, [] {});
         QCOMPARE(openBoxes().size(), 1);
+        QCOMPARE(openBoxes().first()->buttons().size(), 2);
+        openBoxes().first()->close();
+    }
+
+    // Every problem has its own words: none falls through to another's.
+    void everyProblemHasItsOwnText()
+    {
+        QStringList texts;
+        for (int p = int(AccessProblem::None); p <= int(AccessProblem::Failed); ++p)
+            texts.append(platform::keyboardAccessHelpText(AccessProblem(p)).text);
+        QCOMPARE(QSet<QString>(texts.begin(), texts.end()).size(), texts.size());
     }
 };
 

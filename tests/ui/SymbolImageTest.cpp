@@ -27,8 +27,9 @@ private slots:
     void everySymbolRendersInItsTintSizeAndWeight()
     {
         const QColor tint(52, 199, 89);
-        for (const char* name : {"lock.fill", "lock.open.fill", "checkmark.shield.fill",
-                                 "hourglass", "hand.raised.fill", "exclamationmark.shield.fill"}) {
+        for (const char* name :
+             {"lock.fill", "lock.open.fill", "checkmark.shield.fill", "hourglass",
+              "hand.raised.fill", "exclamationmark.shield.fill", "computermouse.fill"}) {
             const auto pixmap = SymbolImage::render(name, 12, QFont::DemiBold, tint, 1.0);
             QVERIFY2(SymbolImage::exists(name) && pixmap && ink(pixmap) > 20, name);
             const QImage image = pixmap->toImage().convertToFormat(QImage::Format_ARGB32);

@@ -112,6 +112,33 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(capsule(), kGranted, 650); // shown until the next tick
     }
 
+    // Without a pointing device nobody could click "Unlock keyboard": nothing is locked,
+    // nothing asked for, and the capsule says what is missing, before and after a click.
+    void withoutAPointingDeviceNothingLocksAndTheCapsuleSaysWhy()
+    {
+        keyboard().pointingDevice = false;
+        QTRY_COMPARE_WITH_TIMEOUT(capsule(), kNoPointer, 650);
+        clickLock();
+        keyboard().trusted = false;
+        clickLock();
+        QCOMPARE(capsule(), kNoPointer);
+        QCOMPARE(keyboard().count("createTap") + keyboard().count("promptForTrust"), 0);
+        QCOMPARE(desktop().keyboardAccessSettingsOpened, 0);
+        verifyUnlocked();
+        keyboard().trusted = true;
+        keyboard().pointingDevice = true;
+        QTRY_COMPARE_WITH_TIMEOUT(capsule(), kGranted, 650);
+
+        // Unplugged between the last look and the click: the tap is refused for it.
+        keyboard().refuseTap = true;
+        keyboard().refusal = platform::TapRefusal::NoPointingDevice;
+        clickLock();
+        QCOMPARE(capsule(), kNoPointer);
+        QCOMPARE(desktop().keyboardAccessSettingsOpened + keyboard().count("requestListenAccess"),
+                 0);
+        verifyUnlocked();
+    }
+
     // Locking and unlocking
 
     void lockingBlocksKeysBeforeCoveringEveryScreenAndAnyUnlockUndoesIt()
@@ -157,6 +184,27 @@ private slots:
         QCOMPARE(keyboard().count("createTap"), 2);
     }
 
+    void aLockThePlatformEndsTakesTheOverlaysAwayAndTheCapsuleSaysSo()
+    {
+        clickLock();
+        const QList<OverlayWindow*> overlays = m_controller->overlays();
+        QCOMPARE(overlays.size(), 2);
+        keyboard().endLiveTapByPlatform();
+        verifyUnlocked();
+        QCOMPARE(keyboard().liveSourceCount(), 0);
+        for (OverlayWindow* overlay : overlays)
+            QVERIFY(!overlay->isVisible());
+        QCOMPARE(capsule(), kEndedByPlatform);
+        QTest::qWait(600); // the next tick keeps saying it
+        QCOMPARE(capsule(), kEndedByPlatform);
+
+        clickLock(); // until the next click, which locks again as usual
+        QVERIFY(m_controller->blocker().isActive());
+        QCOMPARE(m_controller->overlays().size(), 2);
+        clickLock();
+        QTRY_COMPARE_WITH_TIMEOUT(capsule(), kGranted, 650);
+    }
+
     // No screen at all still blocks the keys; a lone secondary screen gets the button.
     void lockingOnFewerScreens_data()
     {
@@ -180,6 +228,24 @@ private slots:
             QVERIFY(overlay->isPrimaryDisplay() && unlockButtonOf(overlay));
         }
         clickLock();
+        verifyUnlocked();
+    }
+
+    // Screens that come while locked are covered; the first one after none gets the button.
+    void aScreenAddedWhileLockedIsCovered()
+    {
+        m_controller->setScreensForTesting([] { return QList<QScreen*>{}; });
+        clickLock();
+        QScreen* right = QGuiApplication::screens().at(1);
+        emit qGuiApp->screenAdded(right);
+        emit qGuiApp->screenAdded(right); // told twice: still one overlay
+        QCOMPARE(m_controller->overlays().size(), 1);
+        OverlayWindow* added = m_controller->overlays().first();
+        QVERIFY(added->isVisible() && added->isPrimaryDisplay() && unlockButtonOf(added));
+        QCOMPARE(added->geometry(), right->geometry());
+        QCOMPARE(desktop().keyWindows.last(), added->windowHandle());
+        clickLock();
+        emit qGuiApp->screenAdded(right); // unlocked: nothing to cover
         verifyUnlocked();
     }
 

@@ -42,6 +42,9 @@ inline const PillState kWaiting{"hourglass", "Waiting for Accessibility access",
 inline const PillState kRequired{"hand.raised.fill", "Accessibility access required", false};
 inline const PillState kStillNeedsApproval{"exclamationmark.shield.fill",
                                            "Keyboard access still needs approval", false};
+inline const PillState kNoPointer{"computermouse.fill", "Connect a mouse to lock the keyboard",
+                                  false};
+inline const PillState kEndedByPlatform{"lock.open.fill", "Keyboard unlocked by the system", false};
 
 // The offscreen platform with the two-monitor test desktop's screens: LEFT 1920×1080 at
 // the origin (primary, being first) and RIGHT 1280×1024 beside it.

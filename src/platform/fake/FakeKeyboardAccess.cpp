@@ -22,6 +22,7 @@ struct FakeKeyboardAccess::Tap final : EventTap {
     TapCallback callback;
     void* context;
     bool enabled = false;
+    bool ended = false;
 };
 
 struct FakeKeyboardAccess::Source final : RunLoopSource {
@@ -99,6 +100,7 @@ std::unique_ptr<EventTap> FakeKeyboardAccess::createTap(TapLocation, TapPlacemen
                                                         void* context)
 {
     record("createTap", nullptr, mask);
+    m_lastRefusal = refuseTap ? refusal : TapRefusal::None;
     if (refuseTap)
         return nullptr;
     return std::make_unique<Tap>(*this, callback, context);
@@ -107,7 +109,22 @@ std::unique_ptr<EventTap> FakeKeyboardAccess::createTap(TapLocation, TapPlacemen
 void FakeKeyboardAccess::enableTap(EventTap& tap, bool enable)
 {
     record("enableTap", &tap, 0, enable);
-    static_cast<Tap&>(tap).enabled = enable;
+    auto& fake = static_cast<Tap&>(tap);
+    fake.enabled = enable && !fake.ended; // an ended lock cannot be taken back
+}
+
+void FakeKeyboardAccess::endLiveTapByPlatform()
+{
+    if (!m_liveTap)
+        return;
+    m_liveTap->ended = true;
+    m_liveTap->enabled = false;
+    m_liveTap->callback(nullptr, kEventTapEndedByPlatform, nullptr, m_liveTap->context);
+}
+
+bool FakeKeyboardAccess::hasPointingDevice()
+{
+    return pointingDevice;
 }
 
 std::unique_ptr<RunLoopSource> FakeKeyboardAccess::createRunLoopSource(EventTap& tap)

@@ -7,8 +7,9 @@
 
 namespace platform {
 
-// Records every call, can refuse a tap, can switch trust on and off, and delivers
-// events and "switched off" notifications to the live tap's callback.
+// Records every call, can refuse a tap, can switch trust and the pointing device on and
+// off, and delivers events, "switched off" and "ended" notifications to the live tap's
+// callback.
 class FakeKeyboardAccess final : public KeyboardAccess {
 public:
     struct Tap;
@@ -26,6 +27,9 @@ public:
     bool listenAccess = true;
     bool refuseTap = false;
     bool refuseSource = false;
+    bool pointingDevice = true;
+    TapRefusal refusal = TapRefusal::NotPermitted; // what a refused tap reports
+    AccessProblem problem = AccessProblem::None;
 
     std::vector<Call> calls;
     std::vector<std::string> callNames() const;
@@ -43,6 +47,9 @@ public:
     // As deliver(), but with an explicit context pointer.
     TapEvent* deliverWithContext(EventType type, void* context);
     TapEvent* sampleEvent() { return reinterpret_cast<TapEvent*>(&m_sampleEvent); }
+    // The platform ends the live tap's lock for good, as the keyboard-lock service does:
+    // the tap stops holding the keyboard and its callback hears kEventTapEndedByPlatform.
+    void endLiveTapByPlatform();
 
     bool isProcessTrusted() override;
     void promptForTrust() override;
@@ -55,6 +62,9 @@ public:
     std::unique_ptr<RunLoopSource> createRunLoopSource(EventTap& tap) override;
     void addToMainLoop(RunLoopSource& source) override;
     void removeFromMainLoop(RunLoopSource& source) override;
+    bool hasPointingDevice() override; // not recorded: polled twice a second
+    TapRefusal lastTapRefusal() override { return m_lastRefusal; }
+    AccessProblem accessProblem() override { return problem; }
 
 private:
     friend struct Tap;
@@ -66,6 +76,7 @@ private:
     int m_liveTaps = 0;
     int m_liveSources = 0;
     int m_sampleEvent = 0;
+    TapRefusal m_lastRefusal = TapRefusal::None;
 };
 
 } // namespace platform

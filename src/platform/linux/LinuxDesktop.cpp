@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxDesktop.h"
 
+#include "platform/Platform.h"
 #include "platform/linux/FileManager.h"
 #include "platform/linux/KeyboardAccessHelp.h"
 #include "platform/linux/ReducedMotion.h"
@@ -39,10 +40,11 @@ bool LinuxDesktop::openUrl(const QUrl& url)
     return url.isValid() && QDesktopServices::openUrl(url);
 }
 
-// X11 has no trust prompt and no settings page for keyboard access.
+// Linux has no settings page for keyboard access: the help says what is missing, and
+// where authentication is what is missing, offers to ask for it again.
 void LinuxDesktop::openKeyboardAccessSettings()
 {
-    showKeyboardAccessHelp();
+    showKeyboardAccessHelp(keyboardAccess());
 }
 
 bool LinuxDesktop::revealFile(const QString& path)

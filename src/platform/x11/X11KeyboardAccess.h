@@ -20,6 +20,7 @@ public:
     void requestListenAccess() override;
     // Only a session tap with the default (filtering) options and a mask of key down,
     // key up, flags changed and system-defined events is supported; nullptr otherwise.
+    // Refused without a pointing device: nobody could click "Unlock keyboard".
     std::unique_ptr<EventTap> createTap(TapLocation location, TapPlacement placement,
                                         TapOptions options, EventMask mask, TapCallback callback,
                                         void* context) override;
@@ -27,6 +28,9 @@ public:
     std::unique_ptr<RunLoopSource> createRunLoopSource(EventTap& tap) override;
     void addToMainLoop(RunLoopSource& source) override;
     void removeFromMainLoop(RunLoopSource& source) override;
+    bool hasPointingDevice() override;
+    TapRefusal lastTapRefusal() override { return m_lastRefusal; }
+    AccessProblem accessProblem() override;
 
     static constexpr EventMask kSupportedMask =
         eventMaskBit(kEventKeyDown) | eventMaskBit(kEventKeyUp) | eventMaskBit(kEventFlagsChanged) |
@@ -34,6 +38,7 @@ public:
 
 private:
     X11SessionProbe m_probe;
+    TapRefusal m_lastRefusal = TapRefusal::None;
 };
 
 } // namespace platform

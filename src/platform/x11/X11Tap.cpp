@@ -6,6 +6,11 @@
 
 #include <thread>
 
+namespace {
+// Named before Xlib, which defines None as a macro.
+constexpr platform::TapRefusal kNotRefused = platform::TapRefusal::None;
+} // namespace
+
 #include <X11/Xlib.h>
 
 using namespace platform;
@@ -30,8 +35,10 @@ bool anyKeyDown(Display* display)
 
 } // namespace
 
-std::unique_ptr<X11Tap> X11Tap::create(EventMask mask, TapCallback callback, void* context)
+std::unique_ptr<X11Tap> X11Tap::create(EventMask mask, TapCallback callback, void* context,
+                                       TapRefusal& refusal)
 {
+    refusal = TapRefusal::Failed;
     // The watchdog releases the grab from a thread of its own. libX11 1.8 initialises
     // its locks by itself; asking again is harmless and guards older libraries.
     if (!XInitThreads())
@@ -40,8 +47,12 @@ std::unique_ptr<X11Tap> X11Tap::create(EventMask mask, TapCallback callback, voi
     if (!display)
         return nullptr;
     std::unique_ptr<X11Tap> tap(new X11Tap(display, mask, callback, context));
-    if (!tap->grab())
+    if (!tap->grab()) {
+        // AlreadyGrabbed or GrabFrozen: on the root window nothing else refuses a grab.
+        refusal = TapRefusal::KeyboardHeldElsewhere;
         return nullptr;
+    }
+    refusal = kNotRefused;
     tap->m_inhibitor.acquire();
     return tap;
 }

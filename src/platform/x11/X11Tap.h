@@ -29,9 +29,10 @@ class X11StallWatchdog;
 class X11Tap final : public platform::EventTap {
 public:
     // Holds the grab on return; nullptr when there is no display or the keyboard cannot
-    // be grabbed within the retry window (another client keeps it).
+    // be grabbed within the retry window (another client keeps it), with the reason in
+    // `refusal`.
     static std::unique_ptr<X11Tap> create(platform::EventMask mask, platform::TapCallback callback,
-                                          void* context);
+                                          void* context, platform::TapRefusal& refusal);
     ~X11Tap() override;
 
     // Grabs (or releases) the keyboard. A grab refused on re-enable is retried in the

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QWindow;
+struct wl_surface;
+struct zwlr_layer_shell_v1;
+struct zwlr_layer_surface_v1;
+
+namespace platform {
+
+class WaylandRegistry;
+
+// Puts windows on the compositor's overlay layer (wlr-layer-shell), above every
+// application window and panel, each on its own output and over all of it.
+//
+// Qt 6.4 knows no layer shell: a window flagged Qt::BypassWindowManagerHint gets no
+// xdg_toplevel when QT_WAYLAND_USE_BYPASSWINDOWMANAGERHINT is set, and its bare
+// wl_surface is given the layer-surface role here, before Qt attaches its first buffer.
+class LayerShell final : public QObject {
+    Q_OBJECT
+public:
+    // Null when this process is no Wayland client or the compositor offers no layer
+    // shell. Lives as long as the application: it uses the application's connection.
+    static LayerShell* instance();
+
+    ~LayerShell() override;
+
+    // Call once the native window exists, before it is first shown. The window must
+    // carry Qt::BypassWindowManagerHint.
+    void placeOnOverlay(QWindow& window);
+    // Gives the window the keyboard for as long as it is shown: the compositor sends
+    // no key to any other client meanwhile. False for a window not placed here.
+    bool giveKeyboard(QWindow& window);
+    // Whether the window's surface has the layer-surface role and was configured.
+    bool isOnOverlay(const QWindow& window) const;
+
+private Q_SLOTS:
+    // From Qt's platform window: its wl_surface is made on each show and destroyed on
+    // each hide, and the role must follow it.
+    void onWlSurfaceCreated();
+    void onWlSurfaceDestroyed();
+
+private:
+    struct Surface;
+
+    LayerShell(std::unique_ptr<WaylandRegistry> registry, zwlr_layer_shell_v1* shell);
+
+    Surface* find(const QWindow* window) const;
+    void watch(Surface& surface);
+    void assignRole(Surface& surface);
+    void dropRole(Surface& surface);
+    void forget(QObject* window);
+    void dispatch();
+    void useBypassHint(bool use);
+
+    static void onConfigure(void* data, zwlr_layer_surface_v1* layerSurface, uint32_t serial,
+                            uint32_t width, uint32_t height);
+    static void onClosed(void* data, zwlr_layer_surface_v1* layerSurface);
+
+    std::unique_ptr<WaylandRegistry> m_registry;
+    zwlr_layer_shell_v1* m_shell;
+    std::vector<std::unique_ptr<Surface>> m_surfaces;
+    bool m_hintSetByUser = false;
+};
+
+} // namespace platform

@@ -1,0 +1,65 @@
+#include "platform/wayland/WaylandDesktop.h"
+
+#include "platform/wayland/LayerShell.h"
+
+#include <QWindow>
+
+namespace platform {
+
+WaylandDesktop::WaylandDesktop(Layers layers) : m_layers(layers) {}
+
+SystemVersion WaylandDesktop::systemVersion()
+{
+    return m_linux.systemVersion();
+}
+
+bool WaylandDesktop::prefersReducedMotion()
+{
+    return m_linux.prefersReducedMotion();
+}
+
+bool WaylandDesktop::openUrl(const QUrl& url)
+{
+    return m_linux.openUrl(url);
+}
+
+void WaylandDesktop::openKeyboardAccessSettings()
+{
+    m_linux.openKeyboardAccessSettings();
+}
+
+bool WaylandDesktop::revealFile(const QString& path)
+{
+    return m_linux.revealFile(path);
+}
+
+void WaylandDesktop::placeAboveAllWindows(QWindow& window)
+{
+    LayerShell* layers = m_layers == Layers::IfOffered ? LayerShell::instance() : nullptr;
+    if (layers) {
+        layers->placeOnOverlay(window);
+        return;
+    }
+    // Without a layer shell the most a client can ask is full screen on the window's
+    // output (Qt names the output when the screen was set before the first show); a
+    // plain window would be tiled or placed on whichever output has the focus.
+    // Qt would give a window with this hint no shell at all if the user's environment
+    // asks it to: it would never appear.
+    window.setFlag(Qt::BypassWindowManagerHint, false);
+    window.setWindowStates(Qt::WindowFullScreen);
+}
+
+void WaylandDesktop::makeKeyWindow(QWindow& window)
+{
+    LayerShell* layers = m_layers == Layers::IfOffered ? LayerShell::instance() : nullptr;
+    if (!layers || !layers->giveKeyboard(window))
+        window.requestActivate();
+}
+
+bool WaylandDesktop::isOnOverlayLayer(const QWindow& window) const
+{
+    LayerShell* layers = m_layers == Layers::IfOffered ? LayerShell::instance() : nullptr;
+    return layers && layers->isOnOverlay(window);
+}
+
+} // namespace platform

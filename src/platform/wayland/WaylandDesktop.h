@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/Desktop.h"
+#include "platform/linux/LinuxDesktop.h"
+
+namespace platform {
+
+// A Wayland desktop. Windows are always composited there, and no client may read the
+// screen. Overlays go onto the compositor's overlay layer where it offers
+// wlr-layer-shell (KDE, sway and other wlroots compositors, Hyprland, niri, COSMIC);
+// elsewhere (GNOME) they are full-screen windows, each on the output it was given.
+class WaylandDesktop final : public Desktop {
+public:
+    enum class Layers { IfOffered, Never };
+    // Never: full-screen windows even where a layer shell is offered; for tests.
+    explicit WaylandDesktop(Layers layers = Layers::IfOffered);
+
+    SystemVersion systemVersion() override;
+    bool prefersReducedMotion() override;
+    bool openUrl(const QUrl& url) override;
+    void openKeyboardAccessSettings() override;
+    bool revealFile(const QString& path) override;
+    void placeAboveAllWindows(QWindow& window) override;
+    void makeKeyWindow(QWindow& window) override;
+    bool compositesWindows() override { return true; }
+    QImage screenSnapshot(QScreen&, int) override { return {}; }
+
+    // Whether the window is on the compositor's overlay layer.
+    bool isOnOverlayLayer(const QWindow& window) const;
+
+private:
+    LinuxDesktop m_linux; // what every Linux desktop shares
+    Layers m_layers;
+};
+
+} // namespace platform

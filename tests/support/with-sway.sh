@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# Runs a command as a Wayland client of a sway of its own, and fails when none can be
+# started. Two outputs: WL-1 (1920×1080 at 0,0, a blue wallpaper) and WL-2 (1280×1024 at
+# 1920,0, an orange one); no input devices, no Xwayland.
+#   with-sway.sh command [args…]
+# The outputs of a headless sway 1.7 can be added but never taken away ("Cannot disable
+# a headless output"), so a headless sway only hosts a second one, whose outputs are
+# windows of the first: killing such a window unplugs that output, and
+# `swaymsg create_output` adds one (WL-3, 1600×900).
+# sway refuses to run as root: as root, both and the command run as the ordinary user
+# tavimo-wayland-test, made here when missing. The command sees WAYLAND_DISPLAY and
+# SWAYSOCK of the inner sway, TAVIMO_HOST_SWAYSOCK of the outer one, and
+# TAVIMO_ARTIFACTS_DIR (a folder of its own, copied back afterwards).
+set -u
+
+for tool in sway swaymsg grim swaybg; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "with-sway: $tool is not installed (apt-get install sway grim swaybg)" >&2
+        exit 1
+    fi
+done
+
+as=()
+user=$(id -un)
+if [ "$(id -u)" = 0 ]; then
+    user=tavimo-wayland-test
+    if ! id "$user" >/dev/null 2>&1 &&
+        ! useradd --system --no-create-home --home-dir /nonexistent \
+            --shell /usr/sbin/nologin "$user"; then
+        echo "with-sway: could not create the user $user" >&2
+        exit 1
+    fi
+    as=(runuser -u "$user" --)
+fi
+
+work=$(mktemp -d)
+chmod 755 "$work"
+mkdir -m 700 "$work/runtime" "$work/home"
+mkdir -m 755 "$work/artifacts"
+chown "$user" "$work/runtime" "$work/home" "$work/artifacts"
+cat >"$work/host.config" <<'EOF'
+xwayland disable
+default_border none
+output HEADLESS-1 resolution 3840x2160 position 0,0
+for_window [title="^wlroots - WL-"] floating enable
+for_window [title="^wlroots - WL-1$"] resize set 1920 1080
+for_window [title="^wlroots - WL-2$"] resize set 1280 1024
+for_window [title="^wlroots - WL-3$"] resize set 1600 900
+EOF
+cat >"$work/config" <<'EOF'
+xwayland disable
+default_border none
+output WL-1 resolution 1920x1080 position 0,0 bg #2f6fb8 solid_color
+output WL-2 resolution 1280x1024 position 1920,0 bg #e08a2c solid_color
+output WL-3 resolution 1600x900
+EOF
+chmod 644 "$work/host.config" "$work/config"
+
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
+    if [ -n "${TAVIMO_ARTIFACTS_DIR:-}" ] && mkdir -p "$TAVIMO_ARTIFACTS_DIR"; then
+        cp -r "$work/artifacts/." "$TAVIMO_ARTIFACTS_DIR/" 2>/dev/null
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+environment=(env -i "PATH=$PATH" "HOME=$work/home" "XDG_RUNTIME_DIR=$work/runtime"
+    "LANG=C.UTF-8")
+
+# Starts a sway and waits for its new Wayland and IPC sockets: start_sway log config [env…]
+start_sway() {
+    local log=$1 config=$2
+    shift 2
+    local before
+    before=$(ls "$work/runtime")
+    "${as[@]}" "${environment[@]}" WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman "$@" \
+        sway -c "$config" >"$log" 2>&1 &
+    pids+=($!)
+    socket=
+    ipc=
+    for _ in $(seq 100); do
+        socket=$(cd "$work/runtime" && ls -d wayland-[0-9] 2>/dev/null | grep -vxF "$before" | head -n 1)
+        ipc=$(cd "$work/runtime" && ls -d sway-ipc.*.sock 2>/dev/null | grep -vxF "$before" | head -n 1)
+        [ -n "$socket" ] && [ -n "$ipc" ] && return 0
+        kill -0 "${pids[-1]}" 2>/dev/null || break
+        sleep 0.1
+    done
+    echo "with-sway: sway did not start:" >&2
+    cat "$log" >&2
+    return 1
+}
+
+start_sway "$work/host.log" "$work/host.config" WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=1 ||
+    exit 1
+host_ipc="$work/runtime/$ipc"
+start_sway "$work/sway.log" "$work/config" WLR_BACKENDS=wayland WLR_WL_OUTPUTS=2 \
+    "WAYLAND_DISPLAY=$socket" || exit 1
+inner=("${as[@]}" "${environment[@]}" "WAYLAND_DISPLAY=$socket" "SWAYSOCK=$work/runtime/$ipc")
+# Both outputs at their sizes before the command looks.
+sized=0
+for _ in $(seq 50); do
+    if "${inner[@]}" swaymsg -r -t get_outputs | grep -q '"height": 1024'; then
+        sized=1
+        break
+    fi
+    sleep 0.1
+done
+if [ "$sized" != 1 ]; then
+    echo "with-sway: the outputs did not get their sizes:" >&2
+    "${inner[@]}" swaymsg -t get_outputs >&2
+    exit 1
+fi
+
+"${inner[@]}" "TAVIMO_HOST_SWAYSOCK=$host_ipc" QT_QPA_PLATFORM=wayland \
+    "TAVIMO_ARTIFACTS_DIR=$work/artifacts" "$@"
+status=$?
+if [ "$status" != 0 ]; then
+    echo "with-sway: the command ended with status $status; sway's log:" >&2
+    tail -n 40 "$work/sway.log" >&2
+fi
+exit "$status"
