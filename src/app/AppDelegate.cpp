@@ -1,9 +1,11 @@
 #include "app/AppDelegate.h"
 
 #include "app/FirstLaunch.h"
+#include "platform/linux/WindowActivation.h"
 #include "windows/MainWindowController.h"
 
 #include <QPointer>
+#include <QWindow>
 #include <QWidget>
 
 namespace {
@@ -53,4 +55,15 @@ void AppDelegate::showMainWindow()
         m_mainWindowController = m_makeController();
     if (QWidget* window = m_mainWindowController->window())
         bringToFrontWithNothingFocused(*window);
+}
+
+void AppDelegate::applicationShouldHandleReopen(const platform::LaunchToken& launch)
+{
+    QWidget* window = m_mainWindowController ? m_mainWindowController->window() : nullptr;
+    if (!window || m_mainWindowController->blocker().isActive())
+        return;
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    if (QWindow* handle = window->windowHandle())
+        platform::activateForLaunch(*handle, launch);
 }

@@ -6,6 +6,9 @@
 #include <memory>
 
 class MainWindowController;
+namespace platform {
+struct LaunchToken;
+}
 
 // Carries the application through launch: the move offer first, then the main window,
 // whose controller it keeps for the rest of the run.
@@ -27,6 +30,11 @@ public:
     void applicationDidFinishLaunching();
     // Closing the main window ends the application.
     bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
+    // Tavimo was launched again: the main window comes forward with the keyboard focus,
+    // handed the new launch's token for the window system. Before the main window first
+    // shows, and while the keyboard is locked (the overlays stay over everything), it
+    // does nothing.
+    void applicationShouldHandleReopen(const platform::LaunchToken& launch);
 
     MainWindowController* mainWindowController() const { return m_mainWindowController.get(); }
 

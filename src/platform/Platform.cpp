@@ -1,5 +1,6 @@
 #include "platform/Platform.h"
 
+#include "platform/linux/DesktopPortalSettings.h"
 #include "platform/linux/KeyboardAccessRouter.h"
 #include "platform/linux/LinuxDesktop.h"
 #include "platform/wayland/WaylandDesktop.h"
@@ -36,6 +37,12 @@ Desktop& desktop()
     }
     static LinuxDesktop linuxDesktop;
     return linuxDesktop;
+}
+
+DesktopPreferences& desktopPreferences()
+{
+    static DesktopPortalSettings portal;
+    return portal;
 }
 
 void overrideForTesting(KeyboardAccess* keyboard, Desktop* desktop)

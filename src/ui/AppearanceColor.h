@@ -2,8 +2,12 @@
 
 #include <QColor>
 
+class QPalette;
+
 enum class Appearance { Light, Dark };
 
+// The appearance a palette is made for.
+Appearance appearanceOf(const QPalette& palette);
 // The desktop's current appearance, told by the application palette.
 Appearance currentAppearance();
 

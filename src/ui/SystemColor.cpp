@@ -64,4 +64,34 @@ AppearanceColor white()
     return {rgba(255, 255, 255), rgba(255, 255, 255)};
 }
 
+QPalette palette(Appearance appearance)
+{
+    const bool dark = appearance == Appearance::Dark;
+    const QColor window = windowBackground().resolved(appearance);
+    // Text colours are translucent in the table; a palette wants them laid on the window.
+    const auto over = [&window](QColor colour) {
+        const qreal a = colour.alphaF();
+        return QColor::fromRgbF(float(colour.redF() * a + window.redF() * (1 - a)),
+                                float(colour.greenF() * a + window.greenF() * (1 - a)),
+                                float(colour.blueF() * a + window.blueF() * (1 - a)));
+    };
+    const QColor text = over(label().resolved(appearance));
+    const QColor base = controlBackground().resolved(appearance);
+    const QColor button = dark ? window.lighter(130) : window.lighter(104);
+    QPalette palette(text, button, button.lighter(150), button.darker(200), button.darker(150),
+                     text, white().resolved(appearance), base, window);
+    const QColor disabled = over(tertiaryLabel().resolved(appearance));
+    for (const QPalette::ColorRole role :
+         {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, disabled);
+    palette.setColor(QPalette::PlaceholderText, over(secondaryLabel().resolved(appearance)));
+    palette.setColor(QPalette::AlternateBase, dark ? base.lighter(130) : window);
+    palette.setColor(QPalette::Highlight, systemBlue().resolved(appearance));
+    palette.setColor(QPalette::HighlightedText, white().resolved(appearance));
+    palette.setColor(QPalette::Link, systemBlue().resolved(appearance));
+    palette.setColor(QPalette::ToolTipBase, base);
+    palette.setColor(QPalette::ToolTipText, text);
+    return palette;
+}
+
 } // namespace SystemColor

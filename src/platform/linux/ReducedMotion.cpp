@@ -1,5 +1,7 @@
 #include "platform/linux/ReducedMotion.h"
 
+#include "platform/DesktopPreferences.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -105,7 +107,11 @@ bool kdeAnimationsOff(const QString& path)
 
 bool desktopPrefersReducedMotion()
 {
-    return gnomeAnimationsEnabled() == false || kdeAnimationsOff(kdeglobalsPath());
+    // In a sandbox the schema is missing and only the desktop portal can tell.
+    std::optional<bool> animations = gnomeAnimationsEnabled();
+    if (!animations)
+        animations = desktopPreferences().animationsEnabled();
+    return animations == false || kdeAnimationsOff(kdeglobalsPath());
 }
 
 } // namespace platform

@@ -14,7 +14,8 @@ bool kdeAnimationsOff(const QString& kdeglobalsPath);
 // $XDG_CONFIG_HOME/kdeglobals, or ~/.config/kdeglobals.
 QString kdeglobalsPath();
 
-// Whether the desktop asks programs to keep still: GNOME's enable-animations off, or
+// Whether the desktop asks programs to keep still: GNOME's enable-animations off (from
+// GSettings, or where its schema is missing from the desktop portal, as last heard), or
 // KDE's AnimationDurationFactor at 0. Read from the settings each time it is called.
 bool desktopPrefersReducedMotion();
 
