@@ -2,6 +2,10 @@
 # a Debian package on Linux, Tavimo.app in a disk image on macOS.
 include(GNUInstallDirs)
 
+# A Debian revision of its own, so that the package's changelog is changelog.Debian.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(TAVIMO_DEBIAN_VERSION ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
+
 set(tavimo_icon_svg ${PROJECT_SOURCE_DIR}/resources/icon/TavimoIcon.svg)
 # Rendered from the SVG by resources/ for the icns file; reused for the icon theme.
 set(tavimo_icon_png_dir ${PROJECT_BINARY_DIR}/resources/icon)
@@ -52,6 +56,28 @@ else()
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
         RENAME ${TAVIMO_APP_ID}.svg)
 
+    # What Debian asks of every package: the licence, a changelog and a manual page, the
+    # latter two compressed without a name or time stamp so that builds are reproducible.
+    find_program(TAVIMO_GZIP gzip REQUIRED)
+    set(tavimo_debian_dir ${PROJECT_BINARY_DIR}/packaging/debian)
+    configure_file(${PROJECT_SOURCE_DIR}/packaging/linux/debian/changelog.in
+        ${tavimo_debian_dir}/changelog.Debian @ONLY)
+    configure_file(${PROJECT_SOURCE_DIR}/packaging/linux/tavimo.1.in
+        ${tavimo_debian_dir}/tavimo.1 @ONLY)
+    foreach(plain IN ITEMS changelog.Debian tavimo.1)
+        add_custom_command(OUTPUT ${tavimo_debian_dir}/${plain}.gz
+            COMMAND ${TAVIMO_GZIP} -9nkf ${tavimo_debian_dir}/${plain}
+            DEPENDS ${tavimo_debian_dir}/${plain} VERBATIM)
+    endforeach()
+    add_custom_target(tavimo_debian_docs ALL DEPENDS
+        ${tavimo_debian_dir}/changelog.Debian.gz ${tavimo_debian_dir}/tavimo.1.gz)
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/debian/copyright
+        ${tavimo_debian_dir}/changelog.Debian.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tavimo)
+    install(FILES ${tavimo_debian_dir}/tavimo.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    # Relocations read-only before the program runs.
+    target_link_options(tavimo PRIVATE LINKER:-z,relro LINKER:-z,now)
+
     set(CPACK_GENERATOR DEB)
 endif()
 
@@ -59,10 +85,16 @@ set(CPACK_PACKAGE_NAME tavimo)
 set(CPACK_PACKAGE_VENDOR Tavimo)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Locks the keyboard while you wipe it clean")
-set(CPACK_PACKAGE_DESCRIPTION
-    "With one click no key press, release, modifier or media key reaches any program. \
-Every display is covered by a glass overlay, the mouse stays free, and one more click \
-gives the keyboard back. On Linux it locks the keyboard of an X11 session.")
+# Debian shows the description as it stands: lines kept under 80 characters.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+    "With one click no key press, release, modifier or media key reaches any"
+    "program. Every display is covered by a glass overlay, the mouse stays free,"
+    "and one more click gives the keyboard back."
+    "."
+    "On Linux it locks through the Tavimo keyboard-lock service, which holds the"
+    "keyboards at the kernel's input layer for the local, active session, on"
+    "Wayland and X11 alike; where that service is not installed, an X11 session"
+    "falls back to a keyboard grab of the X server.")
 set(CPACK_PACKAGE_CONTACT "Tavimo maintainers <maintainers@tavimo.app>")
 set(CPACK_PACKAGE_HOMEPAGE_URL https://tavimo.app)
 set(CPACK_STRIP_FILES TRUE)

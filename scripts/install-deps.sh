@@ -11,6 +11,8 @@ packages=(
     qt6-wayland qt6-base-private-dev libwayland-dev libwayland-bin wayland-protocols
     # icon and packages
     icnsutils dpkg-dev file desktop-file-utils
+    # what distributions check packages with, and the manual page reader
+    lintian appstream man-db
     # a real X server, monitors, input injection and screenshots for the tests and the demo
     xvfb xauth x11-xkb-utils x11-xserver-utils x11-utils xdotool x11-apps imagemagick
     # compositing managers, for screenshots of the overlays as a composited desktop shows them
