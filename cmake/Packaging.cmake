@@ -64,17 +64,21 @@ else()
         ${tavimo_debian_dir}/changelog.Debian @ONLY)
     configure_file(${PROJECT_SOURCE_DIR}/packaging/linux/tavimo.1.in
         ${tavimo_debian_dir}/tavimo.1 @ONLY)
-    foreach(plain IN ITEMS changelog.Debian tavimo.1)
+    configure_file(${PROJECT_SOURCE_DIR}/packaging/lockd/tavimo-lockd.8.in
+        ${tavimo_debian_dir}/tavimo-lockd.8 @ONLY)
+    foreach(plain IN ITEMS changelog.Debian tavimo.1 tavimo-lockd.8)
         add_custom_command(OUTPUT ${tavimo_debian_dir}/${plain}.gz
             COMMAND ${TAVIMO_GZIP} -9nkf ${tavimo_debian_dir}/${plain}
             DEPENDS ${tavimo_debian_dir}/${plain} VERBATIM)
     endforeach()
     add_custom_target(tavimo_debian_docs ALL DEPENDS
-        ${tavimo_debian_dir}/changelog.Debian.gz ${tavimo_debian_dir}/tavimo.1.gz)
+        ${tavimo_debian_dir}/changelog.Debian.gz ${tavimo_debian_dir}/tavimo.1.gz
+        ${tavimo_debian_dir}/tavimo-lockd.8.gz)
     install(FILES ${PROJECT_SOURCE_DIR}/packaging/linux/debian/copyright
         ${tavimo_debian_dir}/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tavimo)
     install(FILES ${tavimo_debian_dir}/tavimo.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${tavimo_debian_dir}/tavimo-lockd.8.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
     # Relocations read-only before the program runs.
     target_link_options(tavimo PRIVATE LINKER:-z,relro LINKER:-z,now)
 

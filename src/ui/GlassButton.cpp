@@ -165,9 +165,16 @@ void GlassButton::observeCurrentWindow()
     updateContentTint();
 }
 
+void GlassButton::setFollowsWindowActivity(bool follows)
+{
+    m_followsWindowActivity = follows;
+    updateContentTint();
+}
+
 void GlassButton::updateContentTint()
 {
-    const bool inInactiveWindow = m_observedWindow && !m_observedWindow->isActiveWindow();
+    const bool inInactiveWindow =
+        m_followsWindowActivity && m_observedWindow && !m_observedWindow->isActiveWindow();
     // The accent gives way to plain glass with it, as a platform button's does.
     m_glass->setEmphasized(!inInactiveWindow);
     m_button->setContentTint(inInactiveWindow

@@ -40,6 +40,9 @@ public:
     qreal cornerRadius() const { return m_cornerRadius; }
     // The window whose activation tints the content; null when in no window.
     QWidget* observedWindow() const { return m_observedWindow; }
+    // A button on a window that is never meant to be the active one (the lock overlays,
+    // which stay above everything while focus stays elsewhere) keeps its accent.
+    void setFollowsWindowActivity(bool follows);
 
     QSize sizeHint() const override;
 
@@ -60,5 +63,6 @@ private:
     QColor m_shadowBaseColor;
     qreal m_shadowOpacity = 0.2;
     qreal m_cornerRadius = 0;
+    bool m_followsWindowActivity = true;
     QPointer<QWidget> m_observedWindow;
 };

@@ -131,6 +131,7 @@ void OverlayWindow::buildContent(std::function<void()> onUnlock)
         auto* unlock = new GlassButton(QStringLiteral("Unlock keyboard"),
                                        QStringLiteral("lock.open.fill"), content);
         unlock->setObjectName(QStringLiteral("unlockButton"));
+        unlock->setFollowsWindowActivity(false);
         unlock->onClick = std::move(onUnlock);
         placeCentred(*unlock, centreX, messageLabel->geometry().bottom() + 1 + 28, {236, 52});
 
