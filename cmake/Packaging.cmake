@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Where `cmake --install` puts Tavimo, and the packages CPack makes of it:
 # a Debian package on Linux, Tavimo.app in a disk image on macOS.
 include(GNUInstallDirs)

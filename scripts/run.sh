@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is needed, builds Tavimo and starts it.
 #
 # In a desktop session ($DISPLAY or $WAYLAND_DISPLAY set) Tavimo simply opens.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is needed, builds Tavimo and its tests, and runs every test.
 # Tests that need an X server start an Xvfb of their own.
 set -euo pipefail

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Launch to main window on screen: from starting the process to the X server mapping
 // Tavimo's main window, measured from outside as a window manager would see it.
 // Runs on the current X display (use tests/support/with-xvfb.sh for a private one).

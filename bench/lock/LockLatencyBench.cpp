@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // start() and stop() of the keyboard blocker on the X server of $DISPLAY, side by side
 // with a bare XOpenDisplay + XGrabKeyboard and XUngrabKeyboard + XCloseDisplay.
 #include "BenchStats.h"

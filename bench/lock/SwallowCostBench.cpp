@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Cost per swallowed key event through the whole tap path (socket notifier, drain, key
 // classification, the blocker's callback) against a bare XNextEvent drain of the same
 // injected keys on a plain grabbing connection.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The cost of one trust check, which the permission poll makes twice a second.
 #include "BenchStats.h"
 #include "platform/x11/X11KeyboardAccess.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The trust check the permission poll makes twice a second, with the keyboard-lock service
 // backend: the cached CanLock answer, directly and through the Linux router, against one
 // CanLock round trip to the stand-in service (what a check per poll would cost instead).

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // LogindInhibitor::acquire() and release() as the lock and unlock clicks pay for them,
 // and how long the stand-in login manager takes to grant the lock. Run under
 // tests/support/with-system-bus.sh; with DBUS_SYSTEM_BUS_ADDRESS naming no bus it

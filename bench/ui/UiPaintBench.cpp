@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What the visual components cost: building each one, painting it, rendering a
 // symbol (first time and from the cache) and loading the application icon.
 // Runs offscreen by itself (QT_QPA_PLATFORM=offscreen); argument: rounds (200).

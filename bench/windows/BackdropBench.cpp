@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // What an overlay costs to build, by part: the snapshot of each screen, its blur,
 // and the whole overlay. Run under an X server (tests/support/with-xvfb.sh
 // --two-monitors); for a 3840×2160 screen, on an Xvfb of that size.

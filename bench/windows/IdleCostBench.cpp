@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // CPU and memory of the idle program: the real executable, started on the current X
 // display with its main window up and the permission poll running, measured from
 // /proc. Run under tests/support/with-xvfb.sh; argument: seconds to measure (60).

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // From a click on "Lock keyboard" to the keyboard grab being active, and to every
 // overlay being on screen, with one and with two screens. Real X11 platform layer;
 // run under tests/support/with-xvfb.sh --two-monitors.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Build tool: renders the icon artwork into square 8-bit RGBA PNGs of the given
 // sizes (<prefix>-<size>.png) and packs them into one .icns file.
 // Usage: tavimo_svg2png input.svg output-prefix output.icns size...

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The lock and unlock flow of MainWindowController: what a click on "Lock keyboard"
 // and a click on "Unlock keyboard" do.
 

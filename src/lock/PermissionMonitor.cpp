@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The permission monitor of MainWindowController: keeps the status capsule true to
 // whether this process may tap the keyboard, polling twice a second.
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // tavimo-lockd: the keyboard-lock service. Started by D-Bus activation (through systemd);
 // runs on the system bus that DBUS_SYSTEM_BUS_ADDRESS names, if set.
 //   tavimo-lockd [--idle-exit=SECONDS]   (0: never exit when idle; default 60)

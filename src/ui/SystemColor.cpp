@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "ui/SystemColor.h"
 
 // Light and dark values follow the Mac's published system colours, which the

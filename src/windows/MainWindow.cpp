@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main window of MainWindowController: its settings, its six views and their
 // layout, and the developer link.
 

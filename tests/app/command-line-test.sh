@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The command line answers and ends without a display, a bus or any environment at all.
 #   command-line-test.sh <tavimo executable> <version>
 set -uo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a scratch prefix and packs it as a Debian package, then checks
 # that a Linux desktop would find the program, its desktop entry and its icons.
 #   install-layout-test.sh <build folder> <application id>

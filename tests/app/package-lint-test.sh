@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Packs the build as a Debian package and holds it to what distributions check first:
 # lintian, appstreamcli on the metainfo and desktop-file-validate on the desktop entry.
 #   package-lint-test.sh <build folder> <application id>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # One Tavimo per session, run on a private session bus and an Xvfb of its own: a second
 # launch brings the first forward (focus and startup notification) and ends with status 0;
 # without a session bus every launch runs on its own. Nothing is printed either way.

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Process 1 of the guest, already on the host's userland: finishes the system (the
 # kernel's modules, evdev and uinput, udevd), runs the run folder's
 # command, leaves its exit status in the run folder and powers off.

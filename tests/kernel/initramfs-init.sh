@@ -1,4 +1,5 @@
 #!/bin/busybox sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The guest's first program: mounts the host's root read-only over 9p under a tmpfs
 # overlay, the run folder writable at its own path, and hands over to guest-init.sh.
 /bin/busybox --install -s /bin

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes what run-in-guest.sh boots: Debian's own kernel and an initramfs that mounts the
 # host's userland over 9p.
 #   prepare-guest.sh OUTPUT_DIR

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Boots Debian's kernel under qemu (software emulation) on the host's own userland and
 # runs one command in it as root; exits with the command's status.
 #   run-in-guest.sh --guest DIR [--name NAME] [--timeout SECONDS] [--memory MIB]

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "lock/KeyboardBlocker.h"
 #include "platform/Platform.h"
 #include "platform/fake/FakeDesktop.h"

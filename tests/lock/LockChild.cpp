@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Locks the keyboard and keeps it locked until killed; prints "locked" once it holds
 // the keyboard, "refused" (and exits 1) when it could not.
 #include "lock/KeyboardBlocker.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Which event nodes a lock grabs, and which count as a pointing device to unlock with.
 #include "lockd/DeviceRole.h"
 #include "lockd/FakeDeviceLayer.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The lock against stand-in devices: what it grabs, when, and when it lets go.
 #include "lockd/FakeDeviceLayer.h"
 #include "lockd/LockKeeper.h"

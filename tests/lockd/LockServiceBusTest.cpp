@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The keyboard-lock service over D-Bus, on a private system bus: the service as installed
 // (lockd-fake-host: LockService with stand-in devices), stand-ins for polkit and logind,
 // and this test and lockd-client as its callers.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // lockd-fake-host: the keyboard-lock service as installed (LockService on the system bus),
 // with stand-in devices instead of the machine's, which tests plug, unplug and press over
 // the bus (app.tavimo.Tavimo.Test.FakeDevices at /app/tavimo/Tavimo/Test/FakeDevices).

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // lockd-client: holds the keyboard lock the way Tavimo does, for tests and benchmarks.
 // Calls Lock() (allowing interactive authorization with --interactive), prints "locked"
 // or the error's name, then writes a heartbeat byte every 500 ms (--heartbeat-ms=N; 0

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Which way Tavimo locks on Linux, on a real X server with a private system bus: the
 // keyboard-lock service wherever it is there, the X grab where it is not and the session
 // is X11, nothing at all in a Wayland session without it; and what the user is told when

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Keyboard access through the keyboard-lock service, against a stand-in service on a
 // private system bus: the cached trust answer, the lock's descriptor and heartbeat, how
 // refusals and an ended lock reach the capsule and the help.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A system bus that accepts the connection and never answers (a hung bus daemon) must
 // not hold up a lock: opening the connection alone would block for a minute.
 #include "platform/linux/LogindInhibitor.h"

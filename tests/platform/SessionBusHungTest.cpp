@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A session bus that accepts the connection and never answers (a hung bus daemon) must hold
 // up neither the launch nor the event loop: Tavimo then runs alone, in Qt's own palette.
 #include "platform/DesktopPreferences.h"

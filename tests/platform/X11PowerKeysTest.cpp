@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A locked keyboard holds logind's power, suspend and hibernate keys off until unlocked, and
 // locks the same, quietly, when no login manager grants that. Real X11 tap, stand-in login
 // manager on a private system bus.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The stand-in desktop portal: owns org.freedesktop.portal.Desktop on the session bus named
 // by DBUS_SESSION_BUS_ADDRESS (a private one: see with-session-bus.sh) until killed, and
 // answers the Settings interface from a table of its own. Tests change the table through

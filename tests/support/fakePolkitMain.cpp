@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The stand-in polkit authority: owns org.freedesktop.PolicyKit1 on the system bus named by
 // DBUS_SYSTEM_BUS_ADDRESS until killed, and answers CheckAuthorization as a test told it
 // (SetAnswer), recording every check (Checks). Changing the answer emits Changed, as

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command as a Wayland client of a sway of its own, and fails when none can be
 # started. Two outputs: WL-1 (1920×1080 at 0,0, a blue wallpaper) and WL-2 (1280×1024 at
 # 1920,0, an orange one); no input devices, no Xwayland.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command with a private system bus of its own and fails when none can be started.
 #   with-system-bus.sh command [args…]
 # The bus lets anyone own any name (a stand-in login manager among them); the command

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command on a fresh Xvfb of its own and fails when none can be started.
 #   with-xvfb.sh [--two-monitors] command [args…]
 # With --two-monitors the screen is 3200×1080, split into LEFT (1920×1080, primary)

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Renders every visual component, light and dark, focused and not, in a key window
 // and not, into PNGs under $TAVIMO_ARTIFACTS_DIR/gallery for people to look at.
 // Usage: UiGallery [file-name-suffix]

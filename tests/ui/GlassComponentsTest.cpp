@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The glass panel and the two components built on it: the glass button and the
 // info pill, offscreen with the fake platform layer.
 #include "AppearanceSwitch.h"

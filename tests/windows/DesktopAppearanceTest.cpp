@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The desktop portal's light/dark preference and animation switch, from a stand-in portal
 // on a private session bus, with GNOME's schema missing (as in a sandbox).
 #include "WindowsTestSupport.h"

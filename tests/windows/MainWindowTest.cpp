@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "WindowsTestSupport.h"
 #include "support/Contrast.h"
 #include "ui/AppearanceSwitch.h"

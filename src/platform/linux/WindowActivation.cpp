@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "platform/linux/WindowActivation.h"
 
 #include "platform/x11/X11LaunchActivation.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "platform/x11/X11StallWatchdog.h"
 
 #include <optional>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Stands in for the compositor: reads every event node without grabbing it, as libinput
 // does, follows nodes as they appear, and counts what each device delivers. On stdin:
 //   count  prints one line per device seen, then "end":

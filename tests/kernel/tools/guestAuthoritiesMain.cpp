@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Stands in for polkit and systemd-logind on the guest's system bus, which has neither:
 //   guest-authorities
 // owns org.freedesktop.PolicyKit1 (CheckAuthorization grants every subject, as polkit

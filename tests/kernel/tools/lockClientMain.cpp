@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Does with the keyboard-lock service what Tavimo does: Lock() on the system bus, then a
 // heartbeat byte every 500 ms from its main loop while it holds the descriptor.
 // Commands on stdin, one answer line each:

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Another program holding a device's exclusive grab, as a remapper does:
 //   other-grabber NODE
 // prints "grabbed" (or "error …") and keeps the grab until its input ends.

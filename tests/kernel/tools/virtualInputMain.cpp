@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A virtual keyboard, mouse or combo receiver driven line by line on stdin:
 //   virtual-input keyboard|mouse|combo NAME
 // prints "ready NODE" once the device exists, then answers each command with "ok":
