@@ -19,6 +19,8 @@ packages=(
     xinput
     # the stand-in login manager of the tests
     dbus dbus-daemon
+    # the keyboard-lock service, and the checks of its installed files
+    libsystemd-dev libudev-dev systemd libxml2-utils libglib2.0-bin polkitd
     fonts-dejavu-core
 )
 
