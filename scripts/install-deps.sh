@@ -24,6 +24,8 @@ packages=(
     xinput
     # the stand-in login manager of the tests
     dbus dbus-daemon
+    # the keyboard-lock service, and the checks of its installed files
+    libsystemd-dev libudev-dev systemd libxml2-utils libglib2.0-bin polkitd
     fonts-dejavu-core
     # tests on a real kernel: qemu boots Debian's kernel package (fetched by the tests with
     # apt-get download, never installed) on this machine's own programs, udevd included
