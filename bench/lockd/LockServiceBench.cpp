@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The keyboard-lock service's own costs, on a private system bus with stand-in polkit and
 // login manager: a Lock() call until every keyboard is grabbed, with the service already
 // running (lockd-fake-host, stand-in devices); the time from starting tavimo-lockd until

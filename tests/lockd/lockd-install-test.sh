@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a scratch prefix and packs it, then checks the keyboard-lock
 # service's installed files: where they are, that systemd, xmllint and dbus-daemon accept
 # them, and that the bus policy lets only root own the name while anyone may call the
