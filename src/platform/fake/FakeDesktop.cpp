@@ -2,6 +2,7 @@
 
 #include "platform/fake/FakeDesktop.h"
 
+#include <QColor>
 #include <QPixmap>
 #include <QScreen>
 
@@ -24,7 +25,10 @@ QImage FakeDesktop::screenSnapshot(QScreen& screen, int shrinkFactor)
     snapshotsTaken.append(&screen);
     if (!snapshots)
         return {};
-    const QImage full = screen.grabWindow(0).toImage();
+    // The offscreen platform's grab leaves unpainted memory as it found it; a plain
+    // picture of the same size keeps every run alike.
+    QImage full(screen.grabWindow(0).size(), QImage::Format_RGB32);
+    full.fill(QColor(72, 110, 150));
     return full.scaled(full.size() / std::max(1, shrinkFactor), Qt::IgnoreAspectRatio,
                        Qt::SmoothTransformation);
 }
