@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QImage>
 #include <QRect>
+#include <QRectF>
 
 #include <algorithm>
 #include <cmath>
@@ -33,23 +34,38 @@ inline double ratio(QRgb a, QRgb b)
 // Text drawn on a plain fill, inside an area: the fill is the pixel of median
 // luminance (text covers less than half of the area), the text the pixel farthest
 // from it.
+// Tests measure in a widget's own coordinates; a grab holds the screen's device pixels.
+inline QRect devicePixels(const QImage& image, const QRect& area)
+{
+    const qreal r = image.devicePixelRatio();
+    return QRectF(QPointF(area.topLeft()) * r, QSizeF(area.size()) * r).toAlignedRect() &
+           image.rect();
+}
+
+inline QRgb pixelAt(const QImage& image, QPoint at)
+{
+    return image.pixel((QPointF(at) * image.devicePixelRatio()).toPoint());
+}
+
 struct TextOnFill {
     QRgb fill = 0;
     QRgb text = 0;
     double ratio = 1;
 };
 
-inline TextOnFill textOnFill(const QImage& image, const QRect& area)
+inline TextOnFill textOnFill(const QImage& image, const QRect& logicalArea)
 {
+    const QRect area = devicePixels(image, logicalArea);
     std::vector<QRgb> pixels;
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
             pixels.push_back(image.pixel(x, y));
     if (pixels.empty())
         return {};
-    const auto byLuminance = [](QRgb a, QRgb b) { return luminance(a) < luminance(b); };
-    std::nth_element(pixels.begin(), pixels.begin() + pixels.size() / 2, pixels.end(),
-                     byLuminance);
+    const auto byLuminance = [](QRgb a, QRgb b) {
+        return luminance(a) < luminance(b);
+    };
+    std::nth_element(pixels.begin(), pixels.begin() + pixels.size() / 2, pixels.end(), byLuminance);
     TextOnFill result;
     result.fill = pixels[pixels.size() / 2];
     for (QRgb pixel : pixels)
@@ -61,8 +77,9 @@ inline TextOnFill textOnFill(const QImage& image, const QRect& area)
 }
 
 // The greatest difference of any colour channel between two images over an area.
-inline int largestChange(const QImage& a, const QImage& b, const QRect& area)
+inline int largestChange(const QImage& a, const QImage& b, const QRect& logicalArea)
 {
+    const QRect area = devicePixels(a, logicalArea);
     int largest = 0;
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x) {

@@ -97,7 +97,8 @@ private slots:
         auto* link = qobject_cast<QAbstractButton*>(view("developerLink"));
         const QRect area = QRect(link->mapTo(m_controller->window(), QPoint()), link->size());
         const QImage shot = m_controller->window()->grab(area).toImage();
-        const Contrast::TextOnFill measured = Contrast::textOnFill(shot, shot.rect());
+        const Contrast::TextOnFill measured =
+            Contrast::textOnFill(shot, QRect(QPoint(), link->size()));
         qInfo("footer link: %.2f:1, %s on %s", measured.ratio,
               qPrintable(QColor(measured.text).name()), qPrintable(QColor(measured.fill).name()));
         QVERIFY2(measured.ratio >= 4.5, qPrintable(QString::number(measured.ratio, 'f', 2)));
