@@ -44,6 +44,12 @@ find_blue_button_y() { # png x top height
              END { if (NR && p - s >= 30) best = int((s + p) / 2); if (best) print best }'
 }
 
+# WIDTHxHEIGHT+X+Y of a monitor that xrandr knows by name.
+monitor_geometry() { # name
+    xrandr --listmonitors |
+        sed -nE "s#^ *[0-9]+: [+*]*$1 ([0-9]+)/[0-9]+x([0-9]+)/[0-9]+\+([0-9]+)\+([0-9]+).*#\1x\2+\3+\4#p"
+}
+
 click_button_of() { # window name-for-messages
     local X Y WIDTH HEIGHT SCREEN WINDOW
     eval "$(xdotool getwindowgeometry --shell "$1")"
@@ -66,7 +72,12 @@ demonstrate() {
     mkdir -p "$shots"
     rm -f "$shots"/*.png
 
-    say "starting Tavimo on a virtual display with two monitors (LEFT 1920×1080, RIGHT 1280×1024)"
+    local left right
+    left=$(monitor_geometry LEFT)
+    right=$(monitor_geometry RIGHT)
+    [ -n "$left" ] && [ -n "$right" ] || die "the display has no LEFT and RIGHT monitors"
+    local left_size=${left%%+*} right_size=${right%%+*}
+    say "starting Tavimo on a virtual display with two monitors (LEFT ${left_size/x/×}, RIGHT ${right_size/x/×})"
     "$program" 2>"$shots/tavimo.log" &
     local pid=$!
     trap 'kill "$pid" 2>/dev/null || true' EXIT
@@ -81,14 +92,14 @@ demonstrate() {
     wait_for_window_count "$pid" 3 || die "locking did not cover both monitors (see $shots/tavimo.log)"
     sleep 0.8 # the overlays fade in
     import -window root "$shots/2-locked-both-monitors.png"
-    convert "$shots/2-locked-both-monitors.png" -crop 1920x1080+0+0 +repage "$shots/2-locked-left.png"
-    convert "$shots/2-locked-both-monitors.png" -crop 1280x1024+1920+0 +repage "$shots/2-locked-right.png"
+    convert "$shots/2-locked-both-monitors.png" -crop "$left" +repage "$shots/2-locked-left.png"
+    convert "$shots/2-locked-both-monitors.png" -crop "$right" +repage "$shots/2-locked-right.png"
 
     # The primary monitor's overlay holds the unlock button.
     local overlay
     overlay=$(for w in $(windows_of "$pid"); do
         eval "$(xdotool getwindowgeometry --shell "$w")"
-        [ "$X,$Y,$WIDTH" = "0,0,1920" ] && echo "$w"
+        [ "${WIDTH}x$HEIGHT+$X+$Y" = "$left" ] && echo "$w"
     done | head -1)
     [ -n "$overlay" ] || die "no overlay on the LEFT monitor"
     click_button_of "$overlay" "Unlock keyboard"
