@@ -5,7 +5,7 @@
 // running (lockd-fake-host, stand-in devices); the time from starting tavimo-lockd until
 // it owns its name (about what an activation adds, without systemd's share); and the idle
 // memory and CPU of tavimo-lockd itself and of the host.
-// Run under tests/support/with-system-bus.sh.
+// Run under tests/support/with-bus.sh --system.
 //   LockServiceBench [locks] [keyboards]
 #include "BenchStats.h"
 #include "support/FakeLoginManagerProcess.h"

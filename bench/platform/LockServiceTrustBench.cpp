@@ -3,7 +3,7 @@
 // The trust check the permission poll makes twice a second, with the keyboard-lock service
 // backend: the cached CanLock answer, directly and through the Linux router, against one
 // CanLock round trip to the stand-in service (what a check per poll would cost instead).
-// Run under tests/support/with-system-bus.sh; it starts the stand-in service.
+// Run under tests/support/with-bus.sh --system; it starts the stand-in service.
 #include "BenchStats.h"
 #include "platform/linux/KeyboardAccessRouter.h"
 #include "support/FakeLockServiceProcess.h"

@@ -2,7 +2,7 @@
 
 // LogindInhibitor::acquire() and release() as the lock and unlock clicks pay for them,
 // and how long the stand-in login manager takes to grant the lock. Run under
-// tests/support/with-system-bus.sh; with DBUS_SYSTEM_BUS_ADDRESS naming no bus it
+// tests/support/with-bus.sh --system; with DBUS_SYSTEM_BUS_ADDRESS naming no bus it
 // measures the no-bus path instead.
 #include "BenchStats.h"
 #include "platform/linux/LogindInhibitor.h"

@@ -2,38 +2,28 @@
 
 #include "support/StandInProcess.h"
 
-#include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDeadlineTimer>
 #include <QThread>
 
-StandInProcess::StandInProcess(QString program, QString service, QString path, QString interface)
+StandInProcess::StandInProcess(QString program, QString service, QString path, QString interface,
+                               QDBusConnection::BusType bus)
     : m_program(std::move(program)), m_service(std::move(service)), m_path(std::move(path)),
-      m_interface(std::move(interface))
+      m_interface(std::move(interface)), m_bus(bus)
 {
 }
 
-StandInProcess::~StandInProcess()
+QString StandInProcess::start(const QStringList& arguments)
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.kill();
-    m_process.waitForFinished(5000);
-    // Wait for the bus to notice, so that the next stand-in can take the name.
-    const QDeadlineTimer deadline(5000);
-    while (serviceIsRegistered() && !deadline.hasExpired())
-        QThread::msleep(5);
-}
-
-QString StandInProcess::start()
-{
-    QDBusConnection bus = QDBusConnection::systemBus();
+    QDBusConnection bus = connection();
     if (!bus.isConnected())
-        return QStringLiteral("no system bus: ") + bus.lastError().message();
+        return (m_bus == QDBusConnection::SystemBus ? QStringLiteral("no system bus: ")
+                                                    : QStringLiteral("no session bus: ")) +
+               bus.lastError().message();
     if (serviceIsRegistered())
         return m_service + QStringLiteral(" is owned already");
     m_process.setProcessChannelMode(QProcess::ForwardedChannels);
-    m_process.start(m_program, {});
+    m_process.start(m_program, arguments);
     const QDeadlineTimer deadline(5000);
     while (!serviceIsRegistered()) {
         if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
@@ -43,11 +33,22 @@ QString StandInProcess::start()
     return {};
 }
 
+void StandInProcess::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.kill();
+    m_process.waitForFinished(5000);
+    const QDeadlineTimer deadline(5000);
+    while (serviceIsRegistered() && !deadline.hasExpired())
+        QThread::msleep(5);
+}
+
 QDBusMessage StandInProcess::call(const QString& method, const QVariantList& arguments) const
 {
     QDBusMessage message = QDBusMessage::createMethodCall(m_service, m_path, m_interface, method);
     message.setArguments(arguments);
-    return QDBusConnection::systemBus().call(message, QDBus::Block, 5000);
+    return connection().call(message, QDBus::Block, 5000);
 }
 
 QStringList StandInProcess::listFrom(const QDBusMessage& reply) const
@@ -63,7 +64,13 @@ bool StandInProcess::boolFrom(const QDBusMessage& reply) const
            reply.arguments().first().toBool();
 }
 
+QDBusConnection StandInProcess::connection() const
+{
+    return m_bus == QDBusConnection::SystemBus ? QDBusConnection::systemBus()
+                                               : QDBusConnection::sessionBus();
+}
+
 bool StandInProcess::serviceIsRegistered() const
 {
-    return QDBusConnection::systemBus().interface()->isServiceRegistered(m_service);
+    return connection().interface()->isServiceRegistered(m_service);
 }

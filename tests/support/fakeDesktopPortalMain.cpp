@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // The stand-in desktop portal: owns org.freedesktop.portal.Desktop on the session bus named
-// by DBUS_SESSION_BUS_ADDRESS (a private one: see with-session-bus.sh) until killed, and
+// by DBUS_SESSION_BUS_ADDRESS (a private one: see with-bus.sh) until killed, and
 // answers the Settings interface from a table of its own. Tests change the table through
 // Set on /control, which emits SettingChanged as a real portal does.
 //   fake-desktop-portal [--version-1] [group key uint|bool value]…

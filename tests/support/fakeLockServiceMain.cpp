@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // The stand-in keyboard-lock service: owns app.tavimo.Tavimo.KeyboardLock on the system bus
-// named by DBUS_SYSTEM_BUS_ADDRESS (a private one: see with-system-bus.sh) until killed, and
+// named by DBUS_SYSTEM_BUS_ADDRESS (a private one: see with-bus.sh) until killed, and
 // answers Lock, CanLock and Authorize the way the real service does, without touching any
 // device. Each lock is one end of a socket pair; the stand-in keeps the other and records
 // every heartbeat byte. Tests drive it and read what it saw through the control object.

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // The stand-in login manager: owns org.freedesktop.login1 on the system bus named by
-// DBUS_SYSTEM_BUS_ADDRESS (a private one: see with-system-bus.sh) until killed, and
+// DBUS_SYSTEM_BUS_ADDRESS (a private one: see with-bus.sh) until killed, and
 // answers Inhibit. Each granted lock is the write end of a pipe; the stand-in keeps the
 // read end and so sees the moment the client closes its copy (end of file).
 // Tests drive it and read what it saw through SetBehaviour, States and Request.
