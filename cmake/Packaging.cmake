@@ -81,8 +81,12 @@ else()
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tavimo)
     install(FILES ${tavimo_debian_dir}/tavimo.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     install(FILES ${tavimo_debian_dir}/tavimo-lockd.8.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
-    # Relocations read-only before the program runs.
-    target_link_options(tavimo PRIVATE LINKER:-z,relro LINKER:-z,now)
+    # Relocations read-only before the programs run; the service runs as root.
+    foreach(program IN ITEMS tavimo tavimo-lockd)
+        if(TARGET ${program})
+            target_link_options(${program} PRIVATE LINKER:-z,relro LINKER:-z,now)
+        endif()
+    endforeach()
 
     set(CPACK_GENERATOR DEB)
 endif()

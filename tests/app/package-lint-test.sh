@@ -44,6 +44,14 @@ grep -q "<release version=\"[^\"]*\" date=" "$metainfo" || fail "metainfo has no
 desktop-file-validate "$work/root/usr/share/applications/$id.desktop" ||
     fail "desktop entry does not validate"
 
+# Lintian only informs about missing hardening; the service runs as root, so both
+# programs keep a distribution build's read-only relocations and checked buffers.
+lintian -I "$deb" >"$work/lintian-info.txt" 2>&1 || true
+if grep -E 'hardening-no-(relro|bindnow|pie)|hardening-no-fortify-functions \[usr/libexec' \
+    "$work/lintian-info.txt"; then
+    fail "hardening lost (lines above)"
+fi
+
 # What lintian does not hold against a package but a user would miss.
 doc="$work/root/usr/share/doc/tavimo"
 grep -q "^License: GPL-3.0-or-later" "$doc/copyright" || fail "copyright file names no licence"
