@@ -70,6 +70,7 @@ void X11WindowStacking::keepAbove(QWindow& window)
     if (m_kept.contains(&window))
         return;
     m_kept.append(&window);
+    castNoShadow(window);
     window.installEventFilter(this);
     connect(&window, &QObject::destroyed, this,
             [this](QObject* gone) { forget(static_cast<QWindow*>(gone)); });
@@ -81,6 +82,23 @@ void X11WindowStacking::forget(QWindow* window)
     m_kept.removeIf([window](const QPointer<QWindow>& kept) { return !kept || kept == window; });
     if (m_kept.isEmpty())
         watchRoot(false); // nothing to keep on top: no reason to hear about every window
+}
+
+// Kept windows cover monitors edge to edge, so a compositor's shadow around one would
+// fall across its neighbour. picom (and compton before it) leaves out the shadow of a
+// window whose _COMPTON_SHADOW is 0.
+void X11WindowStacking::castNoShadow(QWindow& window)
+{
+    static constexpr char name[] = "_COMPTON_SHADOW";
+    const Reply<xcb_intern_atom_reply_t> atom(xcb_intern_atom_reply(
+        m_qtConnection, xcb_intern_atom(m_qtConnection, 0, sizeof name - 1, name), nullptr));
+    if (!atom)
+        return;
+    const uint32_t none = 0;
+    xcb_change_property(m_qtConnection, XCB_PROP_MODE_REPLACE,
+                        static_cast<xcb_window_t>(window.winId()), atom->atom, XCB_ATOM_CARDINAL,
+                        32, 1, &none);
+    xcb_flush(m_qtConnection);
 }
 
 // Watching the root's substructure tells of every top-level window mapped, moved or

@@ -13,8 +13,8 @@ struct xcb_connection_t;
 namespace platform {
 
 // Keeps windows the window manager does not manage (override-redirect) above every
-// other window while they are shown, hands them the keyboard focus, and gives the
-// focus back when they hide.
+// other window while they are shown, without a compositor's shadow, hands them the
+// keyboard focus, and gives the focus back when they hide.
 //
 // Stacking is watched on a connection of its own, so that selecting events on the
 // root window never changes what Qt's connection has selected there.
@@ -37,6 +37,7 @@ protected:
 private:
     X11WindowStacking(xcb_connection_t* qtConnection, int screenNumber);
 
+    void castNoShadow(QWindow& window);
     void watchRoot(bool watch);
     void readEvents();
     void raiseKeptWindows();
