@@ -31,9 +31,6 @@ inline double ratio(QRgb a, QRgb b)
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-// Text drawn on a plain fill, inside an area: the fill is the pixel of median
-// luminance (text covers less than half of the area), the text the pixel farthest
-// from it.
 // Tests measure in a widget's own coordinates; a grab holds the screen's device pixels.
 inline QRect devicePixels(const QImage& image, const QRect& area)
 {
@@ -47,6 +44,9 @@ inline QRgb pixelAt(const QImage& image, QPoint at)
     return image.pixel((QPointF(at) * image.devicePixelRatio()).toPoint());
 }
 
+// Text drawn on a plain fill, inside an area: the fill is the pixel of median
+// luminance (text covers less than half of the area), the text the pixel farthest
+// from it.
 struct TextOnFill {
     QRgb fill = 0;
     QRgb text = 0;
