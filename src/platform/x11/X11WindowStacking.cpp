@@ -89,14 +89,17 @@ void X11WindowStacking::forget(QWindow* window)
 // window whose _COMPTON_SHADOW is 0.
 void X11WindowStacking::castNoShadow(QWindow& window)
 {
-    static constexpr char name[] = "_COMPTON_SHADOW";
-    const Reply<xcb_intern_atom_reply_t> atom(xcb_intern_atom_reply(
-        m_qtConnection, xcb_intern_atom(m_qtConnection, 0, sizeof name - 1, name), nullptr));
-    if (!atom)
-        return;
+    if (!m_shadowAtom) { // one round trip for the first overlay, none after
+        static constexpr char name[] = "_COMPTON_SHADOW";
+        const Reply<xcb_intern_atom_reply_t> atom(xcb_intern_atom_reply(
+            m_qtConnection, xcb_intern_atom(m_qtConnection, 0, sizeof name - 1, name), nullptr));
+        if (!atom)
+            return;
+        m_shadowAtom = atom->atom;
+    }
     const uint32_t none = 0;
     xcb_change_property(m_qtConnection, XCB_PROP_MODE_REPLACE,
-                        static_cast<xcb_window_t>(window.winId()), atom->atom, XCB_ATOM_CARDINAL,
+                        static_cast<xcb_window_t>(window.winId()), m_shadowAtom, XCB_ATOM_CARDINAL,
                         32, 1, &none);
     xcb_flush(m_qtConnection);
 }

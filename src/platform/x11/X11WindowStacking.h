@@ -52,6 +52,7 @@ private:
     QSocketNotifier* m_notifier = nullptr;
     bool m_watchingRoot = false;
     QList<QPointer<QWindow>> m_kept;
+    unsigned int m_shadowAtom = 0;
 
     QPointer<QWindow> m_keyWindow;
     unsigned int m_focusBefore = 0;
