@@ -109,3 +109,16 @@ DeviceCount ReaderCounts::device(const QString& name) const
             found = count;
     return found;
 }
+
+QString plugVirtualDevice(GuestTool& device, GuestTool& reader, const char* kind,
+                          const QString& name)
+{
+    const QString ready =
+        device.start(QStringLiteral(TAVIMO_VIRTUAL_INPUT), {QString::fromLatin1(kind), name});
+    if (!ready.startsWith(QLatin1String("ready /dev/input/event")))
+        return {};
+    QProcess::execute(QStringLiteral("udevadm"), {QStringLiteral("settle")});
+    return ReaderCounts(reader.askUntil(QStringLiteral("count"), QStringLiteral("end")))
+        .device(name)
+        .node;
+}

@@ -56,3 +56,8 @@ public:
 private:
     QList<DeviceCount> m_devices;
 };
+
+// Starts `device` as a virtual input device (virtual-input) of that kind and name and
+// waits for udev; returns its node as the evdev `reader` lists it, or "" on failure.
+QString plugVirtualDevice(GuestTool& device, GuestTool& reader, const char* kind,
+                          const QString& name);

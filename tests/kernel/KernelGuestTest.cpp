@@ -29,11 +29,7 @@ private:
     // A virtual device the reader has opened; returns its node, or "" on failure.
     QString plug(GuestTool& device, const char* kind, const QString& name)
     {
-        const QString ready = device.start(QStringLiteral(TAVIMO_VIRTUAL_INPUT), {kind, name});
-        if (!ready.startsWith(QLatin1String("ready /dev/input/event")))
-            return {};
-        QProcess::execute(QStringLiteral("udevadm"), {QStringLiteral("settle")});
-        return counts().device(name).node;
+        return plugVirtualDevice(device, reader, kind, name);
     }
 
 private slots:

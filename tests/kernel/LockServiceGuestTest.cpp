@@ -35,11 +35,7 @@ private:
 
     QString plug(GuestTool& device, const char* kind, const QString& name)
     {
-        const QString ready = device.start(QStringLiteral(TAVIMO_VIRTUAL_INPUT), {kind, name});
-        if (!ready.startsWith(QLatin1String("ready /dev/input/event")))
-            return {};
-        QProcess::execute(QStringLiteral("udevadm"), {QStringLiteral("settle")});
-        return counts().device(name).node;
+        return plugVirtualDevice(device, reader, kind, name);
     }
 
     // A client of the service running as an ordinary user, as Tavimo does.
