@@ -32,6 +32,8 @@ struct InputNode {
     // knows the virtual pointers it made itself.
     std::string parent;
     std::string name;
+    // The seat it belongs to: udev's ID_SEAT, as logind assigns devices to seats.
+    std::string seat = "seat0";
     InputCapabilities capabilities;
 };
 

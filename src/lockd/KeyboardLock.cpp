@@ -4,6 +4,7 @@
 
 #include "lockd/DeviceRole.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -235,6 +236,7 @@ void KeyboardLock::lose(Result why, const std::string& detail)
     m_phase = Phase::Ending;
     m_holderWatch.reset();
     m_heartbeat.reset();
+    m_readPause.reset();
 }
 
 void KeyboardLock::readDevice(Held& held, uint32_t revents)
@@ -292,6 +294,8 @@ void KeyboardLock::checkProgress()
     }
     if (m_phase == Phase::Taking)
         handOut();
+    else if (m_phase == Phase::Held)
+        tellHolder();
     else if (m_phase == Phase::Ending)
         finish();
 }
@@ -311,6 +315,7 @@ void KeyboardLock::handOut()
 
     sd_event_source* watch = nullptr;
     sd_event_source* heartbeat = nullptr;
+    sd_event_source* pause = nullptr;
     if (sd_event_add_io(
             m_loop, &watch, m_ownEnd.get(), EPOLLIN,
             [](sd_event_source*, int, uint32_t revents, void* data) {
@@ -324,25 +329,40 @@ void KeyboardLock::handOut()
                 static_cast<KeyboardLock*>(data)->heartbeatMissed();
                 return 0;
             },
+            this) < 0 ||
+        sd_event_add_time_relative(
+            m_loop, &pause, CLOCK_MONOTONIC, readPauseUsec(), 0,
+            [](sd_event_source*, uint64_t, void* data) {
+                auto* lock = static_cast<KeyboardLock*>(data);
+                sd_event_source_set_enabled(lock->m_holderWatch.get(), SD_EVENT_ON);
+                return 0;
+            },
             this) < 0) {
         sd_event_source_disable_unref(watch);
+        sd_event_source_disable_unref(heartbeat);
         lose(Result::Failed, "cannot watch the lock's descriptor");
         settleAll();
         return;
     }
     m_holderWatch.reset(watch);
     m_heartbeat.reset(heartbeat);
+    m_readPause.reset(pause);
+    sd_event_source_set_enabled(pause, SD_EVENT_OFF);
     m_phase = Phase::Held;
     post([this, taken = std::exchange(m_taken, nullptr)] {
         taken(Result::Locked, std::move(m_holderEnd), {});
     });
 }
 
+// Nothing the holder writes is parsed: any packet is a heartbeat. After one, the
+// descriptor is left alone until the next tick, so that a holder writing as fast as it can
+// costs a read per tick rather than the loop's whole time; its writes then wait on a full
+// buffer, and its hang-up is seen at that tick.
 void KeyboardLock::readHolder(uint32_t revents)
 {
     bool beat = false;
     bool closed = false;
-    for (;;) {
+    for (int packets = 0; packets < 16; ++packets) {
         char bytes[16];
         const ssize_t count = ::recv(m_ownEnd.get(), bytes, sizeof bytes, MSG_DONTWAIT);
         if (count > 0) {
@@ -358,12 +378,32 @@ void KeyboardLock::readHolder(uint32_t revents)
     }
     if (!beat)
         return;
+    sd_event_source_set_enabled(m_holderWatch.get(), SD_EVENT_OFF);
+    sd_event_source_set_time_relative(m_readPause.get(), readPauseUsec());
+    sd_event_source_set_enabled(m_readPause.get(), SD_EVENT_ONESHOT);
     sd_event_source_set_time_relative(m_heartbeat.get(), m_timing.heartbeatTimeoutUsec);
     sd_event_source_set_enabled(m_heartbeat.get(), SD_EVENT_ONESHOT);
     if (m_stalled) {
         m_stalled = false; // nothing typed meanwhile was kept, so nothing is replayed
         settleAll();
     }
+}
+
+uint64_t KeyboardLock::readPauseUsec() const
+{
+    return std::min<uint64_t>(100'000, m_timing.heartbeatTimeoutUsec / 8);
+}
+
+// Tells the holder, once every keyboard is where the lock wants it, whether they were
+// given back for a missed heartbeat ('R') or are held again ('L'). Never waits: a holder
+// that reads nothing loses the message, not the service its loop.
+void KeyboardLock::tellHolder()
+{
+    const char state = m_stalled ? 'R' : 'L';
+    if (state == m_told || !m_ownEnd)
+        return;
+    m_told = state;
+    ::send(m_ownEnd.get(), &state, 1, MSG_DONTWAIT | MSG_NOSIGNAL);
 }
 
 // The holder's main loop stopped: give the keyboard back rather than lock the user out,

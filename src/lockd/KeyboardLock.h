@@ -19,7 +19,9 @@ namespace lockd {
 //           a keyboard another program holds (EBUSY), or one whose keys stay down, fails
 //           the lock after everything grabbed so far has been given back.
 //   while held, no byte for heartbeatTimeout gives every keyboard back; the next byte
-//           takes them again. Keyboards plugged in meanwhile are grabbed at once.
+//           takes them again. The service tells the holder each time with one byte: 'R'
+//           (given back) and 'L' (held again). Keyboards plugged in meanwhile are grabbed
+//           at once.
 //   end()   gives every keyboard back once its keys are up (or after keysUpWait), then
 //           closes the service's end so that the holder sees the hang-up.
 //
@@ -74,6 +76,8 @@ private:
     void checkProgress();
     void handOut();
     void readHolder(uint32_t revents);
+    uint64_t readPauseUsec() const;
+    void tellHolder();
     void heartbeatMissed();
     void finish();
     void post(std::function<void()> call);
@@ -90,6 +94,8 @@ private:
     UniqueFd m_holderEnd; // until handed out
     EventSource m_holderWatch;
     EventSource m_heartbeat;
+    EventSource m_readPause; // the holder's descriptor rests until this fires
+    char m_told = 'L';       // what the holder was last told: 'L' from the hand-out on
     TakenHandler m_taken;
     EndedHandler m_ended;
     std::vector<EventSource> m_posted;

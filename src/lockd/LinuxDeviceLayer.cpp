@@ -90,6 +90,20 @@ InputCapabilities sysfsCapabilities(udev_device* input)
     return c;
 }
 
+// The seat as logind assigns it: ID_SEAT on the device or the nearest parent that has one
+// (seat rules usually tag a USB hub or a graphics card's neighbours), seat0 otherwise. A
+// device plugged in now is read before udevd has written its own record, so for it only
+// its parents' count, which is where `loginctl attach` puts the seat anyway.
+std::string seatOf(udev_device* device)
+{
+    for (udev_device* at = device; at; at = udev_device_get_parent(at)) {
+        const char* seat = udev_device_get_property_value(at, "ID_SEAT");
+        if (seat && *seat)
+            return seat;
+    }
+    return "seat0";
+}
+
 std::optional<InputNode> describe(udev_device* device)
 {
     const char* sysname = udev_device_get_sysname(device);
@@ -98,6 +112,7 @@ std::optional<InputNode> describe(udev_device* device)
     InputNode node;
     const char* devnode = udev_device_get_devnode(device);
     node.path = devnode ? devnode : std::string("/dev/input/") + sysname;
+    node.seat = seatOf(device);
     udev_device* input = udev_device_get_parent_with_subsystem_devtype(device, "input", nullptr);
     if (input) {
         node.parent = udev_device_get_sysname(input);

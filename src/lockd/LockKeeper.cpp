@@ -22,23 +22,24 @@ bool LockKeeper::start()
     return true;
 }
 
-LockKeeper::Refusal LockKeeper::refusal() const
+LockKeeper::Refusal LockKeeper::refusal(const std::string& seat) const
 {
     if (m_lock)
         return Refusal::Busy;
-    if (!hasPointer())
+    if (!hasPointer(seat))
         return Refusal::NoPointer;
     return Refusal::None;
 }
 
-LockKeeper::Refusal LockKeeper::take(KeyboardLock::TakenHandler taken,
+LockKeeper::Refusal LockKeeper::take(const std::string& seat, KeyboardLock::TakenHandler taken,
                                      KeyboardLock::EndedHandler ended)
 {
-    if (const Refusal refused = refusal(); refused != Refusal::None)
+    if (const Refusal refused = refusal(seat); refused != Refusal::None)
         return refused;
     m_lock = std::make_unique<KeyboardLock>(m_loop, m_devices, m_timing);
+    m_lockedSeat = seat;
     m_lock->take(
-        keyboards(),
+        keyboards(seat),
         [this, taken](KeyboardLock::Result result, UniqueFd holderEnd, const std::string& why) {
             if (result != KeyboardLock::Result::Locked)
                 m_lock.reset();
@@ -68,10 +69,10 @@ void LockKeeper::nodeAdded(const InputNode& node)
         return; // switches (lid), joysticks, sound jacks: left alone
     if (!m_nodes.emplace(node.path, node).second)
         return;
-    if (role.keyboard && m_lock)
+    if (role.keyboard && m_lock && node.seat == m_lockedSeat)
         m_lock->addKeyboard(node);
     if (role.pointer)
-        setPointers(m_pointers + 1);
+        countPointer(node.seat, +1);
 }
 
 void LockKeeper::nodeRemoved(const std::string& path)
@@ -80,31 +81,39 @@ void LockKeeper::nodeRemoved(const std::string& path)
     if (found == m_nodes.end())
         return;
     const bool pointer = roleOf(found->second.capabilities).pointer;
+    const std::string seat = found->second.seat;
     m_nodes.erase(found);
     if (m_lock)
         m_lock->removeNode(path);
     if (pointer)
-        setPointers(m_pointers - 1);
+        countPointer(seat, -1);
 }
 
-void LockKeeper::setPointers(std::size_t count)
+void LockKeeper::countPointer(const std::string& seat, int change)
 {
-    const bool had = hasPointer();
-    m_pointers = count;
-    if (had == hasPointer())
+    std::size_t& count = m_pointers[seat];
+    if (change > 0)
+        ++count;
+    else if (count > 0)
+        --count;
+    const bool present = count > 0;
+    const bool turned = present ? count == 1 && change > 0 : change < 0;
+    if (!present)
+        m_pointers.erase(seat);
+    if (!turned)
         return;
     // Never locked with no way to click unlock.
-    if (!hasPointer())
+    if (!present && m_lock && seat == m_lockedSeat)
         end();
     if (pointerPresenceChanged)
         pointerPresenceChanged();
 }
 
-std::vector<InputNode> LockKeeper::keyboards() const
+std::vector<InputNode> LockKeeper::keyboards(const std::string& seat) const
 {
     std::vector<InputNode> keyboards;
     for (const auto& [path, node] : m_nodes) {
-        if (roleOf(node.capabilities).keyboard)
+        if (roleOf(node.capabilities).keyboard && node.seat == seat)
             keyboards.push_back(node);
     }
     return keyboards;

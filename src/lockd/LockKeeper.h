@@ -13,9 +13,10 @@
 
 namespace lockd {
 
-// Knows the input devices present and holds at most one KeyboardLock: refuses a lock
-// with no pointing device to unlock with, hands keyboards plugged in during a lock to it,
-// and ends it when the last pointing device goes.
+// Knows the input devices present, by seat, and holds at most one KeyboardLock on the
+// keyboards of one seat: refuses a lock with no pointing device at that seat to unlock
+// with, hands keyboards plugged in there during a lock to it, and ends it when the seat's
+// last pointing device goes.
 class LockKeeper final : private DeviceLayer::Listener {
 public:
     enum class Refusal { None, NoPointer, Busy };
@@ -26,30 +27,33 @@ public:
     // Lists the devices and follows them from now on. False when they cannot be followed.
     bool start();
 
-    bool hasPointer() const { return m_pointers > 0; }
+    bool hasPointer(const std::string& seat) const { return m_pointers.contains(seat); }
     bool isLocked() const { return m_lock != nullptr; }
-    Refusal refusal() const;
+    Refusal refusal(const std::string& seat) const;
 
-    // Takes the lock unless refused; `taken` and `ended` as KeyboardLock's.
-    Refusal take(KeyboardLock::TakenHandler taken, KeyboardLock::EndedHandler ended);
+    // Takes the lock of `seat`'s keyboards unless refused; `taken` and `ended` as
+    // KeyboardLock's.
+    Refusal take(const std::string& seat, KeyboardLock::TakenHandler taken,
+                 KeyboardLock::EndedHandler ended);
     // Ends the lock, if any; its handlers tell when every keyboard is free.
     void end();
 
-    // Called when a pointing device appears where there was none, or the last one goes.
+    // Called when a pointing device appears at a seat that had none, or its last one goes.
     std::function<void()> pointerPresenceChanged;
 
 private:
     void nodeAdded(const InputNode& node) override;
     void nodeRemoved(const std::string& path) override;
-    void setPointers(std::size_t count);
-    std::vector<InputNode> keyboards() const;
+    void countPointer(const std::string& seat, int change);
+    std::vector<InputNode> keyboards(const std::string& seat) const;
 
     sd_event* m_loop;
     DeviceLayer& m_devices;
     KeyboardLock::Timing m_timing;
-    std::map<std::string, InputNode> m_nodes; // the keyboards and pointers, by path
-    std::size_t m_pointers = 0;
+    std::map<std::string, InputNode> m_nodes;      // the keyboards and pointers, by path
+    std::map<std::string, std::size_t> m_pointers; // by seat, only seats that have one
     std::unique_ptr<KeyboardLock> m_lock;
+    std::string m_lockedSeat;
 };
 
 } // namespace lockd

@@ -15,7 +15,13 @@ constexpr const char* kSessionNotActive = "app.tavimo.Tavimo.KeyboardLock1.Error
 constexpr const char* kNoPointer = "app.tavimo.Tavimo.KeyboardLock1.Error.NoPointer";
 constexpr const char* kBusy = "app.tavimo.Tavimo.KeyboardLock1.Error.Busy";
 constexpr const char* kAlreadyLocked = "app.tavimo.Tavimo.KeyboardLock1.Error.AlreadyLocked";
+constexpr const char* kKeysHeld = "app.tavimo.Tavimo.KeyboardLock1.Error.KeysHeld";
 constexpr const char* kFailed = "app.tavimo.Tavimo.KeyboardLock1.Error.Failed";
+
+// Calls in progress at once: Tavimo needs two or three; a stranger's flood is turned away
+// before it costs memory or fills the bus daemon's queue of replies owed to the service.
+constexpr unsigned kPendingPerConnection = 8;
+constexpr unsigned kPendingPerUser = 24;
 
 template <int (LockService::*method)(sd_bus_message*, sd_bus_error*)>
 int dispatch(sd_bus_message* message, void* data, sd_bus_error* error)
@@ -42,6 +48,7 @@ std::string LockService::connect()
         return std::string("cannot serve the bus: ") + std::strerror(-error);
     m_polkit.emplace(bus);
     m_logind.emplace(bus);
+    m_credentials.emplace(bus);
     return {};
 }
 
@@ -66,8 +73,12 @@ std::string LockService::start()
     m_object.reset(object);
     m_authorized.reset(authorized);
 
-    if (!m_polkit->watch([this] { emitCanLockChanged(); }) ||
-        !m_logind->watch([this] { sessionsChanged(); }))
+    if (!m_polkit->watch([this] {
+            forgetAuthorizations();
+            emitCanLockChanged();
+        }) ||
+        !m_logind->watch([this] { sessionsChanged(); },
+                         [this](const std::string& path) { sessionLocked(path); }))
         return "cannot follow polkit and logind";
     m_keeper.pointerPresenceChanged = [this] {
         emitCanLockChanged();
@@ -115,53 +126,67 @@ int LockService::run()
 }
 
 // How a lock is granted: the caller's session first (an inactive session is also why
-// polkit would say no, and the more useful answer), then polkit, then the devices.
+// polkit would say no, and the more useful answer), then polkit, then the session again,
+// since polkit's answer may come much later (a password typed), then the devices of the
+// session's seat, and the session once more when they are held. Only then is anything
+// told of another lock, so that strangers learn nothing of it.
 int LockService::lock(sd_bus_message* message, sd_bus_error* error)
 {
-    touch();
-    if (m_holder)
-        return sd_bus_error_set(error, kAlreadyLocked, "Another caller holds the keyboard lock.");
-    Caller caller;
-    if (!callerOf(message, caller, error))
-        return -EIO;
     const bool interactive = sd_bus_message_get_allow_interactive_authorization(message) > 0;
-    const MessageRef call(message);
-    ++m_pendingCalls;
-    m_logind->findSession(caller.pid, caller.uid, [=, this](const Logind::Session& session) {
-        if (!session.usable) {
-            replyError(call, kSessionNotActive, "The caller's session is not local and active.");
-            return;
-        }
-        authorizeCaller(caller.name, interactive, [=, this](Polkit::Answer answer) {
-            switch (answer) {
-            case Polkit::Answer::Authorized:
-                takeLock(call, caller, session.path);
-                return;
-            case Polkit::Answer::Challenge:
-                replyError(call, kNotAuthorized,
-                           "Authentication is required to lock the keyboard.");
-                return;
-            case Polkit::Answer::NotAuthorized:
-                replyError(call, kNotAuthorized, "Not authorized to lock the keyboard.");
-                return;
-            case Polkit::Answer::Unavailable:
-                replyError(call, kFailed, "polkit could not be asked.");
-                return;
-            }
-        });
+    return admit(message, error, [this, interactive](const Call& call) {
+        m_logind->findSession(
+            call.caller.pid, call.caller.uid, [=, this](const Logind::Session& session) {
+                if (!session.usable) {
+                    refuseSession(call, session);
+                    return;
+                }
+                authorizeCaller(call.caller.name, interactive, [=, this](Polkit::Answer answer) {
+                    switch (answer) {
+                    case Polkit::Answer::Authorized:
+                        touch();
+                        m_logind->checkSession(session.path, call.caller.uid,
+                                               [=, this](const Logind::Session& now) {
+                                                   if (now.usable)
+                                                       takeLock(call, now);
+                                                   else
+                                                       refuseSession(call, now);
+                                               });
+                        return;
+                    case Polkit::Answer::Challenge:
+                        touch();
+                        replyError(call, kNotAuthorized,
+                                   "Authentication is required to lock the keyboard.");
+                        return;
+                    case Polkit::Answer::NotAuthorized:
+                        replyError(call, kNotAuthorized, "Not authorized to lock the keyboard.");
+                        return;
+                    case Polkit::Answer::Unavailable:
+                        replyError(call, kFailed, "polkit could not be asked.");
+                        return;
+                    }
+                });
+            });
     });
-    return 1;
 }
 
-void LockService::takeLock(const MessageRef& call, const Caller& caller, const std::string& session)
+void LockService::refuseSession(const Call& call, const Logind::Session& session)
+{
+    replyError(call, kSessionNotActive,
+               session.locked ? "The caller's session is locked."
+                              : "The caller's session is not active at this machine.");
+}
+
+void LockService::takeLock(const Call& call, const Logind::Session& session)
 {
     if (m_holder) {
         replyError(call, kAlreadyLocked, "Another caller holds the keyboard lock.");
         return;
     }
     Holder& holder = m_holder.emplace();
-    holder.caller = caller;
-    holder.session = session;
+    holder.serial = ++m_serial;
+    holder.caller = call.caller;
+    holder.session = session.path;
+    holder.seat = session.seat;
     holder.call = call;
     // The lock ends when its holder leaves the bus, whatever became of its descriptor.
     sd_bus_track* track = nullptr;
@@ -172,12 +197,13 @@ void LockService::takeLock(const MessageRef& call, const Caller& caller, const s
                 return 1;
             },
             this) < 0 ||
-        (holder.track.reset(track), sd_bus_track_add_name(track, caller.name.c_str()) < 0)) {
+        (holder.track.reset(track), sd_bus_track_add_name(track, call.caller.name.c_str()) < 0)) {
         m_holder.reset();
         replyError(call, kFailed, "The caller left the bus.");
         return;
     }
     const LockKeeper::Refusal refused = m_keeper.take(
+        session.seat,
         [this](KeyboardLock::Result result, UniqueFd holderEnd, const std::string& why) {
             lockTaken(result, std::move(holderEnd), why);
         },
@@ -195,23 +221,28 @@ void LockService::takeLock(const MessageRef& call, const Caller& caller, const s
 
 void LockService::lockTaken(KeyboardLock::Result result, UniqueFd holderEnd, const std::string& why)
 {
-    const MessageRef call = std::exchange(m_holder->call, MessageRef());
     if (result == KeyboardLock::Result::Locked) {
-        // The reply carries a duplicate; ours closes on return, so the caller's copy is
-        // the only one and its closing ends the lock.
-        if (sd_bus_reply_method_return(call.get(), "h", holderEnd.get()) < 0)
-            endLock(kFailed, "The descriptor could not be handed over.");
-        callDone();
+        // Taking the keyboards may have waited for keys to come up: look at the session
+        // once more before the caller learns that it holds them.
+        auto held = std::make_shared<UniqueFd>(std::move(holderEnd));
+        const uint64_t serial = m_holder->serial;
+        m_logind->checkSession(m_holder->session, m_holder->caller.uid,
+                               [this, serial, held](const Logind::Session& session) {
+                                   handOver(serial, session, held->get());
+                               });
         return;
     }
+    const Call call = *std::exchange(m_holder->call, std::nullopt);
     const char* error = kFailed;
     std::string message = why;
     if (result == KeyboardLock::Result::Busy) {
         error = kBusy;
+    } else if (result == KeyboardLock::Result::KeyHeld) {
+        error = kKeysHeld;
     } else if (result == KeyboardLock::Result::Ended && m_holder->endError) {
         error = m_holder->endError;
         message = m_holder->endMessage;
-    } else if (result == KeyboardLock::Result::Ended && !m_keeper.hasPointer()) {
+    } else if (result == KeyboardLock::Result::Ended && !m_keeper.hasPointer(m_holder->seat)) {
         error = kNoPointer;
         message = "The last pointing device went away.";
     }
@@ -220,8 +251,31 @@ void LockService::lockTaken(KeyboardLock::Result result, UniqueFd holderEnd, con
     emitCanLockChanged();
 }
 
+void LockService::handOver(uint64_t serial, const Logind::Session& session, int holderEnd)
+{
+    // Ended meanwhile: lockEnded() has answered the call.
+    if (!m_holder || m_holder->serial != serial || !m_holder->call)
+        return;
+    if (!session.usable) {
+        endLock(kSessionNotActive, session.locked ? "The caller's session was locked."
+                                                  : "The caller's session is no longer active.");
+        return;
+    }
+    const Call call = *std::exchange(m_holder->call, std::nullopt);
+    // The reply carries a duplicate; ours closes when the last handler copy goes, so the
+    // caller's copy is the only one and its closing ends the lock.
+    if (sd_bus_reply_method_return(call.message.get(), "h", holderEnd) < 0)
+        endLock(kFailed, "The descriptor could not be handed over.");
+    callDone(call);
+}
+
 void LockService::lockEnded()
 {
+    if (m_holder && m_holder->call) {
+        const Call call = *std::exchange(m_holder->call, std::nullopt);
+        replyError(call, m_holder->endError ? m_holder->endError : kFailed,
+                   m_holder->endError ? m_holder->endMessage : "The lock ended.");
+    }
     m_holder.reset();
     emitCanLockChanged();
     exitWhenDone();
@@ -238,47 +292,57 @@ void LockService::endLock(const char* error, const std::string& message)
     m_keeper.end();
 }
 
-// A user switch turns the holder's session inactive: the lock ends with it.
+// A user switch turns the holder's session inactive, a screen locker locks it: the lock
+// ends with it, also while it is still being taken.
 void LockService::sessionsChanged()
 {
     emitCanLockChanged();
     if (!m_holder || m_holder->session.empty())
         return;
-    const std::string holder = m_holder->caller.name;
+    const uint64_t serial = m_holder->serial;
     m_logind->checkSession(
-        m_holder->session, m_holder->caller.uid, [this, holder](const Logind::Session& session) {
-            if (!session.usable && m_holder && m_holder->caller.name == holder)
-                endLock(kSessionNotActive, "The caller's session is no longer active.");
+        m_holder->session, m_holder->caller.uid, [this, serial](const Logind::Session& session) {
+            if (!session.usable && m_holder && m_holder->serial == serial)
+                endLock(kSessionNotActive, session.locked
+                                               ? "The caller's session was locked."
+                                               : "The caller's session is no longer active.");
         });
+}
+
+void LockService::sessionLocked(const std::string& path)
+{
+    if (m_holder && m_holder->session == path)
+        endLock(kSessionNotActive, "The caller's session was locked.");
 }
 
 int LockService::canLock(sd_bus_message* message, sd_bus_error* error)
 {
-    touch();
-    Caller caller;
-    if (!callerOf(message, caller, error))
-        return -EIO;
-    const MessageRef call(message);
-    ++m_pendingCalls;
-    m_logind->findSession(caller.pid, caller.uid, [=, this](const Logind::Session& session) {
-        if (!session.usable) {
-            sd_bus_reply_method_return(call.get(), "s", "session-inactive");
-            callDone();
-            return;
-        }
-        authorizeCaller(caller.name, false, [=, this](Polkit::Answer answer) {
-            sd_bus_reply_method_return(call.get(), "s", canLockAnswer(caller.name, answer));
-            callDone();
-        });
+    return admit(message, error, [this](const Call& call) {
+        m_logind->findSession(
+            call.caller.pid, call.caller.uid, [=, this](const Logind::Session& session) {
+                if (!session.usable) {
+                    sd_bus_reply_method_return(call.message.get(), "s", "session-inactive");
+                    callDone(call);
+                    return;
+                }
+                authorizeCaller(call.caller.name, false, [=, this](Polkit::Answer answer) {
+                    if (answer == Polkit::Answer::Authorized || answer == Polkit::Answer::Challenge)
+                        touch();
+                    sd_bus_reply_method_return(
+                        call.message.get(), "s",
+                        canLockAnswer(call.caller.name, session.seat, answer));
+                    callDone(call);
+                });
+            });
     });
-    return 1;
 }
 
-const char* LockService::canLockAnswer(const std::string& name, Polkit::Answer answer) const
+const char* LockService::canLockAnswer(const std::string& name, const std::string& seat,
+                                       Polkit::Answer answer) const
 {
     if (answer == Polkit::Answer::NotAuthorized || answer == Polkit::Answer::Unavailable)
         return "no";
-    if (!m_keeper.hasPointer())
+    if (!m_keeper.hasPointer(seat))
         return "no-pointer";
     // The holder itself is told what it would be told without its lock, so that its own
     // lock does not read to it as another program's.
@@ -287,70 +351,105 @@ const char* LockService::canLockAnswer(const std::string& name, Polkit::Answer a
     return answer == Polkit::Answer::Challenge ? "challenge" : "yes";
 }
 
-int LockService::authorize(sd_bus_message* message, sd_bus_error*)
+int LockService::authorize(sd_bus_message* message, sd_bus_error* error)
 {
-    touch();
-    const std::string name = sd_bus_message_get_sender(message);
     const bool interactive = sd_bus_message_get_allow_interactive_authorization(message) > 0;
-    const MessageRef call(message);
-    ++m_pendingCalls;
-    authorizeCaller(name, interactive, [=, this](Polkit::Answer answer) {
-        if (answer == Polkit::Answer::Authorized) {
-            // Unique names are never reused on a bus: remembering this one for as long as
-            // it is connected grants nothing to anyone else.
-            sd_bus_track_add_name(m_authorized.get(), name.c_str());
-            sd_bus_reply_method_return(call.get(), "");
-            callDone();
-        } else if (answer == Polkit::Answer::Unavailable) {
-            replyError(call, kFailed, "polkit could not be asked.");
-        } else {
-            replyError(call, kNotAuthorized, "Not authorized to lock the keyboard.");
-        }
+    return admit(message, error, [this, interactive](const Call& call) {
+        authorizeCaller(call.caller.name, interactive, [=, this](Polkit::Answer answer) {
+            if (answer == Polkit::Answer::Authorized) {
+                touch();
+                // Unique names are never reused on a bus: remembering this one until it
+                // leaves or polkit's rules change grants nothing to anyone else.
+                sd_bus_track_add_name(m_authorized.get(), call.caller.name.c_str());
+                sd_bus_reply_method_return(call.message.get(), "");
+                callDone(call);
+            } else if (answer == Polkit::Answer::Unavailable) {
+                replyError(call, kFailed, "polkit could not be asked.");
+            } else {
+                replyError(call, kNotAuthorized, "Not authorized to lock the keyboard.");
+            }
+        });
     });
-    return 1;
 }
 
-// The caller's pid and uid as the bus daemon recorded them when it connected (no
-// augmenting from /proc, which the caller could race).
-bool LockService::callerOf(sd_bus_message* message, Caller& caller, sd_bus_error* error)
+// Counts the call against its connection's budget, learns the caller's pid and uid from
+// the bus daemon without blocking the loop, counts it against the user's budget, and only
+// then goes on with it. Over budget, the call is refused at once (and a call that expects
+// no reply costs nothing more).
+int LockService::admit(sd_bus_message* message, sd_bus_error* error, Admitted admitted)
 {
-    sd_bus_creds* creds = nullptr;
-    const int queried = sd_bus_query_sender_creds(
-        message, SD_BUS_CREDS_PID | SD_BUS_CREDS_UID | SD_BUS_CREDS_EUID, &creds);
-    pid_t pid = 0;
-    uid_t uid = 0;
-    const bool known =
-        queried >= 0 && sd_bus_creds_get_pid(creds, &pid) >= 0 &&
-        (sd_bus_creds_get_euid(creds, &uid) >= 0 || sd_bus_creds_get_uid(creds, &uid) >= 0);
-    sd_bus_creds_unref(creds);
-    if (!known) {
-        sd_bus_error_set(error, kFailed, "The caller's credentials are unknown.");
-        return false;
+    const char* sender = sd_bus_message_get_sender(message);
+    if (!sender)
+        return sd_bus_error_set(error, kFailed, "The caller has no bus name.");
+    const std::string name(sender);
+    if (m_pendingByName[name] >= kPendingPerConnection)
+        return sd_bus_error_set(error, SD_BUS_ERROR_LIMITS_EXCEEDED,
+                                "Too many calls of this connection are in progress.");
+    Call call{MessageRef(message), {name}};
+    ++m_pendingByName[name];
+    ++m_pendingCalls;
+    const bool asked = m_credentials->lookUp(
+        name, [this, call, admitted = std::move(admitted)](
+                  std::optional<CallerCredentials::Credentials> credentials) mutable {
+            if (!credentials) {
+                replyError(call, kFailed, "The caller's credentials are unknown.");
+                return;
+            }
+            call.caller.pid = credentials->pid;
+            call.caller.uid = credentials->uid;
+            if (m_pendingByUser[call.caller.uid] >= kPendingPerUser) {
+                replyError(call, SD_BUS_ERROR_LIMITS_EXCEEDED,
+                           "Too many calls of this user are in progress.");
+                return;
+            }
+            ++m_pendingByUser[call.caller.uid];
+            call.userCounted = true;
+            admitted(call);
+        });
+    if (!asked) {
+        callDone(call);
+        return sd_bus_error_set(error, SD_BUS_ERROR_LIMITS_EXCEEDED,
+                                "Too many callers are waiting to be served.");
     }
-    caller = {sd_bus_message_get_sender(message), pid, uid};
-    return true;
+    return 1;
 }
 
 void LockService::authorizeCaller(const std::string& name, bool interactive,
                                   Polkit::AnswerHandler handler)
 {
-    if (sd_bus_track_contains(m_authorized.get(), name.c_str())) {
+    if (m_authorized && sd_bus_track_contains(m_authorized.get(), name.c_str())) {
         handler(Polkit::Answer::Authorized);
         return;
     }
     m_polkit->check(name, interactive, std::move(handler));
 }
 
-void LockService::replyError(const MessageRef& call, const char* error, const std::string& message)
+void LockService::forgetAuthorizations()
 {
-    sd_bus_reply_method_errorf(call.get(), error, "%s", message.c_str());
-    callDone();
+    sd_bus_track* authorized = nullptr;
+    if (sd_bus_track_new(m_bus.get(), &authorized, nullptr, nullptr) >= 0)
+        m_authorized.reset(authorized);
+    else
+        m_authorized.reset(); // remembers no one
 }
 
-void LockService::callDone()
+void LockService::replyError(const Call& call, const char* error, const std::string& message)
 {
+    sd_bus_reply_method_errorf(call.message.get(), error, "%s", message.c_str());
+    callDone(call);
+}
+
+void LockService::callDone(const Call& call)
+{
+    if (const auto found = m_pendingByName.find(call.caller.name);
+        found != m_pendingByName.end() && --found->second == 0)
+        m_pendingByName.erase(found);
+    if (call.userCounted) {
+        if (const auto found = m_pendingByUser.find(call.caller.uid);
+            found != m_pendingByUser.end() && --found->second == 0)
+            m_pendingByUser.erase(found);
+    }
     --m_pendingCalls;
-    touch();
     exitWhenDone();
 }
 
@@ -369,7 +468,7 @@ void LockService::touch()
 
 void LockService::idleTimeout()
 {
-    if (m_holder || m_pendingCalls > 0 || sd_bus_track_count(m_authorized.get()) > 0) {
+    if (m_holder || m_pendingCalls > 0) {
         touch();
         return;
     }

@@ -2,11 +2,14 @@
 
 #pragma once
 
+#include "lockd/CallerCredentials.h"
 #include "lockd/Handles.h"
 #include "lockd/LockKeeper.h"
 #include "lockd/Logind.h"
 #include "lockd/Polkit.h"
 
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -16,8 +19,10 @@ namespace lockd {
 
 // The service on the system bus: app.tavimo.Tavimo.KeyboardLock1's Lock, CanLock and
 // Authorize, and the CanLockChanged signal. It decides who may lock (polkit, a local and
-// active logind session, a pointing device, nobody else holding the lock), keeps the lock
-// for as long as its holder's descriptor, bus name and session last, and exits when idle.
+// active logind session at a seat, a pointing device there, nobody else holding the lock),
+// keeps the lock for as long as its holder's descriptor, bus name and unlocked session last,
+// and exits when idle. Each connection and each user has a budget of calls in progress, so
+// that nobody can swell the service or starve its other callers.
 class LockService {
 public:
     static constexpr const char* kBusName = "app.tavimo.Tavimo.KeyboardLock";
@@ -49,11 +54,20 @@ private:
         pid_t pid = 0;
         uid_t uid = 0;
     };
+    // A call in progress, counted against its connection's and its user's budgets.
+    struct Call {
+        MessageRef message;
+        Caller caller;
+        bool userCounted = false;
+    };
+    using Admitted = std::function<void(const Call&)>;
     struct Holder {
+        uint64_t serial = 0;
         Caller caller;
         std::string session;
+        std::string seat;
         BusTrack track;
-        MessageRef call;                // Lock(), until answered
+        std::optional<Call> call;       // Lock(), until answered
         const char* endError = nullptr; // why the service ended it, when it did
         std::string endMessage;
     };
@@ -62,16 +76,21 @@ private:
     int canLock(sd_bus_message* message, sd_bus_error* error);
     int authorize(sd_bus_message* message, sd_bus_error* error);
 
-    bool callerOf(sd_bus_message* message, Caller& caller, sd_bus_error* error);
+    int admit(sd_bus_message* message, sd_bus_error* error, Admitted admitted);
     void authorizeCaller(const std::string& name, bool interactive, Polkit::AnswerHandler handler);
-    void takeLock(const MessageRef& call, const Caller& caller, const std::string& session);
+    void forgetAuthorizations();
+    void refuseSession(const Call& call, const Logind::Session& session);
+    void takeLock(const Call& call, const Logind::Session& session);
     void lockTaken(KeyboardLock::Result result, UniqueFd holderEnd, const std::string& why);
+    void handOver(uint64_t serial, const Logind::Session& session, int holderEnd);
     void lockEnded();
     void endLock(const char* error, const std::string& message);
     void sessionsChanged();
-    const char* canLockAnswer(const std::string& name, Polkit::Answer answer) const;
-    void replyError(const MessageRef& call, const char* error, const std::string& message);
-    void callDone();
+    void sessionLocked(const std::string& path);
+    const char* canLockAnswer(const std::string& name, const std::string& seat,
+                              Polkit::Answer answer) const;
+    void replyError(const Call& call, const char* error, const std::string& message);
+    void callDone(const Call& call);
     void emitCanLockChanged();
     void touch();
     void idleTimeout();
@@ -84,13 +103,17 @@ private:
     Bus m_bus;
     std::optional<Polkit> m_polkit;
     std::optional<Logind> m_logind;
+    std::optional<CallerCredentials> m_credentials;
     std::optional<Holder> m_holder;
+    uint64_t m_serial = 0;
     BusTrack m_authorized; // callers whose Authorize() succeeded, while they are connected
     BusSlot m_object;
     EventSource m_idle;
     EventSource m_sigterm;
     EventSource m_sigint;
     unsigned m_pendingCalls = 0;
+    std::map<std::string, unsigned> m_pendingByName;
+    std::map<uid_t, unsigned> m_pendingByUser;
     bool m_exiting = false;
     bool m_nameReleased = false;
     bool m_terminating = false;

@@ -33,20 +33,22 @@ bool failed(sd_bus_message* reply)
     return !reply || sd_bus_message_is_method_error(reply, nullptr);
 }
 
-// Active, Remote and User's uid from a GetAll reply.
-bool readSession(sd_bus_message* reply, uid_t uid)
+// Active, Remote, Seat, LockedHint and User's uid from a GetAll reply. polkit calls a
+// session local only when it has a seat, and so does this.
+void readSession(sd_bus_message* reply, uid_t uid, Logind::Session& session)
 {
     bool active = false;
     bool remote = true;
     bool own = false;
     if (sd_bus_message_enter_container(reply, 'a', "{sv}") < 0)
-        return false;
+        return;
     while (sd_bus_message_enter_container(reply, 'e', "sv") > 0) {
         const char* name = nullptr;
         if (sd_bus_message_read(reply, "s", &name) < 0)
-            return false;
+            return;
         int flag = 0;
         uint32_t owner = 0;
+        const char* seat = nullptr;
         if (std::strcmp(name, "Active") == 0 && sd_bus_message_read(reply, "v", "b", &flag) >= 0)
             active = flag;
         else if (std::strcmp(name, "Remote") == 0 &&
@@ -55,14 +57,21 @@ bool readSession(sd_bus_message* reply, uid_t uid)
         else if (std::strcmp(name, "User") == 0 &&
                  sd_bus_message_read(reply, "v", "(uo)", &owner, nullptr) >= 0)
             own = owner == uid;
+        else if (std::strcmp(name, "Seat") == 0 &&
+                 sd_bus_message_read(reply, "v", "(so)", &seat, nullptr) >= 0)
+            session.seat = seat;
+        else if (std::strcmp(name, "LockedHint") == 0 &&
+                 sd_bus_message_read(reply, "v", "b", &flag) >= 0)
+            session.locked = flag;
         else if (sd_bus_message_skip(reply, "v") < 0)
-            return false;
+            return;
         sd_bus_message_exit_container(reply);
     }
-    return active && !remote && own;
+    session.usable = active && !remote && own && !session.seat.empty() && !session.locked;
 }
 
-// True when a PropertiesChanged names a session's Active or a seat's ActiveSession.
+// True when a PropertiesChanged names a session's Active or LockedHint, or a seat's
+// ActiveSession.
 bool namesActivity(sd_bus_message* signal)
 {
     const char* interface = nullptr;
@@ -70,7 +79,8 @@ bool namesActivity(sd_bus_message* signal)
         sd_bus_message_enter_container(signal, 'a', "{sv}") < 0)
         return false;
     auto isActivity = [](const char* name) {
-        return std::strcmp(name, "Active") == 0 || std::strcmp(name, "ActiveSession") == 0;
+        return std::strcmp(name, "Active") == 0 || std::strcmp(name, "ActiveSession") == 0 ||
+               std::strcmp(name, "LockedHint") == 0;
     };
     bool found = false;
     while (sd_bus_message_enter_container(signal, 'e', "sv") > 0) {
@@ -148,15 +158,21 @@ void Logind::checkSession(const std::string& path, uid_t uid, SessionHandler han
         m_bus, path.c_str(), kProperties, "GetAll",
         [](sd_bus_message* m) { return sd_bus_message_append(m, "s", kSession); },
         [path, uid, handler](sd_bus_message* reply) {
-            handler({path, !failed(reply) && readSession(reply, uid)});
+            Session session;
+            session.path = path;
+            if (!failed(reply))
+                readSession(reply, uid, session);
+            handler(session);
         });
 }
 
-bool Logind::watch(std::function<void()> changed)
+bool Logind::watch(std::function<void()> changed, std::function<void(const std::string&)> locked)
 {
     m_changed = std::move(changed);
+    m_locked = std::move(locked);
     sd_bus_slot* properties = nullptr;
     sd_bus_slot* removed = nullptr;
+    sd_bus_slot* lock = nullptr;
     const bool watching =
         sd_bus_match_signal(
             m_bus, &properties, kService, nullptr, kProperties, "PropertiesChanged",
@@ -172,9 +188,19 @@ bool Logind::watch(std::function<void()> changed)
                 static_cast<Logind*>(data)->m_changed();
                 return 0;
             },
+            this) >= 0 &&
+        // What loginctl lock-session sends before the screen locker is up: the lock must
+        // end now, so that its password can be typed.
+        sd_bus_match_signal(
+            m_bus, &lock, kService, nullptr, kSession, "Lock",
+            [](sd_bus_message* signal, void* data, sd_bus_error*) {
+                static_cast<Logind*>(data)->m_locked(sd_bus_message_get_path(signal));
+                return 0;
+            },
             this) >= 0;
     m_propertiesMatch.reset(properties);
     m_removedMatch.reset(removed);
+    m_lockMatch.reset(lock);
     return watching;
 }
 

@@ -9,7 +9,9 @@
 
 #include <functional>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 using lockd::KeyboardLock;
@@ -63,6 +65,7 @@ private:
     LockKeeper::Refusal take()
     {
         return keeper->take(
+            "seat0",
             [this](Result taken, lockd::UniqueFd fd, const std::string& reason) {
                 result = taken;
                 holderEnd = std::move(fd);
@@ -78,6 +81,15 @@ private:
         QVERIFY(holderEnd);
     }
     void beat() { QCOMPARE(::write(holderEnd.get(), "b", 1), ssize_t(1)); }
+    // What the service told the holder since the last look: 'R', 'L', or nothing.
+    QByteArray told()
+    {
+        QByteArray said;
+        char byte = 0;
+        while (::recv(holderEnd.get(), &byte, 1, MSG_DONTWAIT) == 1)
+            said.append(byte);
+        return said;
+    }
     bool hungUp() const
     {
         pollfd watched{holderEnd.get(), POLLIN, 0};
@@ -117,11 +129,14 @@ private slots:
     void locksEveryKeyboardAndNothingElseForAsLongAsTheDescriptorIsOpen()
     {
         const std::string power = "/dev/input/event4", lid = "/dev/input/event5";
+        lockd::InputNode elsewhere = fake::keyboard(kOther);
+        elsewhere.seat = "seat1";
         startKeeper({fake::keyboard(kKeyboard), fake::mouse(kMouse),
-                     fake::node(power, {EV_KEY}, {KEY_POWER}), fake::lidSwitch(lid)});
+                     fake::node(power, {EV_KEY}, {KEY_POWER}), fake::lidSwitch(lid), elsewhere});
         lock();
         QVERIFY(devices->isGrabbed(kKeyboard) && devices->isGrabbed(power));
         QVERIFY(!devices->isGrabbed(kMouse) && !devices->isGrabbed(lid));
+        QVERIFY(!devices->isGrabbed(kOther)); // another seat's
 
         devices->press(kKeyboard, KEY_A);
         devices->release(kKeyboard, KEY_A);
@@ -237,18 +252,42 @@ private slots:
             beat();
         }
         QVERIFY(devices->isGrabbed(kKeyboard));
+        QCOMPARE(told(), QByteArray());
         QVERIFY(runUntil([this] { return !devices->isGrabbed(kKeyboard); }, 600));
+        QCOMPARE(told(), QByteArray("R"));
         devices->press(kKeyboard, KEY_Q);
         devices->release(kKeyboard, KEY_Q);
         QCOMPARE(devices->reachedOthers(kKeyboard), 5);
         beat();
         QVERIFY(runUntil([this] { return devices->isGrabbed(kKeyboard); }));
+        QCOMPARE(told(), QByteArray("L"));
         devices->press(kKeyboard, KEY_W);
         devices->release(kKeyboard, KEY_W);
         runFor(50);
         QCOMPARE(devices->reachedOthers(kKeyboard), 5);
         QVERIFY(devices->forwarded().empty()); // nothing typed during the stall comes back
         QVERIFY(!hungUp() && !ended);
+    }
+
+    // A holder writing as fast as it can is read once a tick: its writes soon wait on a
+    // full buffer instead of keeping the service busy, and the lock holds.
+    void aFloodingHolderIsReadOnceATick()
+    {
+        startKeeper({fake::keyboard(kKeyboard), fake::mouse(kMouse)});
+        lock();
+        ::fcntl(holderEnd.get(), F_SETFL, O_NONBLOCK);
+        long written = 0;
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 400) {
+            while (::send(holderEnd.get(), "b", 1, MSG_DONTWAIT) == 1)
+                ++written;
+            sd_event_run(loop.get(), 1'000);
+        }
+        // About 11 ticks of 16 packets, beyond what the socket buffers; unbounded, the
+        // service took tens of thousands.
+        QVERIFY2(written < 2'000, qPrintable(QString::number(written)));
+        QVERIFY(devices->isGrabbed(kKeyboard) && !ended);
     }
 
     void keyboardsPluggedInDuringALockAreGrabbedAtOnceOrEndIt()
@@ -273,9 +312,12 @@ private slots:
 
     void noPointerMeansNoLockAndTheLastPointerGoingEndsIt()
     {
-        startKeeper({fake::keyboard(kKeyboard)});
-        QCOMPARE(take(), LockKeeper::Refusal::NoPointer);
+        lockd::InputNode elsewhere = fake::mouse(kOther);
+        elsewhere.seat = "seat1";
+        startKeeper({fake::keyboard(kKeyboard), elsewhere});
+        QCOMPARE(take(), LockKeeper::Refusal::NoPointer); // another seat's mouse is no help
         QCOMPARE(devices->grabbedCount(), 0);
+        presenceChanges = 0;
         devices->add(fake::mouse(kMouse));
         QCOMPARE(presenceChanges, 1);
         lock();
@@ -314,7 +356,7 @@ private slots:
         QVERIFY(forwarded == expected); // no key, no scan code, no empty frame
 
         devices->unplug(combo); // the last real pointer: the virtual one does not count
-        QVERIFY(!keeper->hasPointer());
+        QVERIFY(!keeper->hasPointer("seat0"));
         QVERIFY(runUntil([this] { return ended; }));
         QCOMPARE(devices->virtualPointerCount(), 0);
     }

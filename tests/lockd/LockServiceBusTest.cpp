@@ -8,6 +8,8 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusPendingCall>
+#include <QDBusPendingReply>
 #include <QDBusUnixFileDescriptor>
 #include <QProcess>
 #include <QTest>
@@ -100,14 +102,26 @@ private:
     {
         const QDBusMessage reply = call(bus, QStringLiteral("Lock"), interactive);
         if (reply.type() != QDBusMessage::ReplyMessage)
-            return {reply.errorName().startsWith(kErrors) ? reply.errorName().mid(kErrors.size())
-                                                          : reply.errorName(),
-                    {}};
+            return {shortError(reply), {}};
         return {{}, reply.arguments().value(0).value<QDBusUnixFileDescriptor>()};
     }
     bool setSession(const QString& lookup, bool active, bool remote = false, uint uid = ::getuid())
     {
         return logind.setSession(lookup, active, remote, uid);
+    }
+    void press(const QString& path, bool down)
+    {
+        control(QStringLiteral("Key"), {path, uint(30), down}); // KEY_A
+    }
+    QDBusPendingCall callAsync(const QDBusConnection& bus, const QString& method)
+    {
+        return bus.asyncCall(QDBusMessage::createMethodCall(kService, kPath, kInterface, method),
+                             10000);
+    }
+    static QString shortError(const QDBusMessage& reply)
+    {
+        return reply.errorName().startsWith(kErrors) ? reply.errorName().mid(kErrors.size())
+                                                     : reply.errorName();
     }
     static QDBusConnection otherConnection(const QString& name)
     {
@@ -133,7 +147,10 @@ private slots:
     void init()
     {
         QVERIFY(polkit.setAnswer(QStringLiteral("yes")));
+        QVERIFY(polkit.setDelay(0));
         QVERIFY(setSession(QStringLiteral("pid"), true));
+        QVERIFY(logind.setSeat(QStringLiteral("seat0")));
+        QVERIFY(logind.setLocked(QStringLiteral("none")));
     }
     void cleanup()
     {
@@ -147,13 +164,18 @@ private slots:
         const QString keyboard = plug(QStringLiteral("keyboard"));
         plug(QStringLiteral("mouse"));
         const QString lid = plug(QStringLiteral("lid"));
+        const QString elsewhere = plug(QStringLiteral("keyboard@seat1"));
+        plug(QStringLiteral("mouse@seat1"));
         QDBusConnection other = otherConnection(QStringLiteral("other"));
         QCOMPARE(canLock(), QStringLiteral("yes"));
         {
             LockReply locked = lock();
             QCOMPARE(locked.error, QString());
             QVERIFY(locked.fd.isValid());
-            QVERIFY(grabbed(keyboard) && !grabbed(lid));
+            // Only the caller's seat: another seat's user keeps typing.
+            QVERIFY(grabbed(keyboard) && !grabbed(lid) && !grabbed(elsewhere));
+            const QString plugged = plug(QStringLiteral("keyboard@seat1"));
+            QVERIFY(!grabbed(plugged));
             const QString me = QDBusConnection::systemBus().baseService();
             QCOMPARE(
                 polkit.checks().last(),
@@ -162,6 +184,11 @@ private slots:
             QCOMPARE(canLock(), QStringLiteral("yes")); // its own lock is nobody else's
             QCOMPARE(lock(other).error, QStringLiteral("AlreadyLocked"));
             QCOMPARE(lock().error, QStringLiteral("AlreadyLocked"));
+            // Whom polkit turns away learns nothing of the lock.
+            QVERIFY(polkit.setAnswer(QStringLiteral("no")));
+            QCOMPARE(lock(other).error, QStringLiteral("NotAuthorized"));
+            QCOMPARE(canLock(other), QStringLiteral("no"));
+            QVERIFY(polkit.setAnswer(QStringLiteral("yes")));
             QVERIFY(!hungUp(locked.fd));
         } // the only copy of the descriptor closes
         QTRY_VERIFY(!grabbed(keyboard));
@@ -171,6 +198,13 @@ private slots:
         QCOMPARE(lock(QDBusConnection::systemBus(), true).error, QString());
         QVERIFY(polkit.checks().last().endsWith(QStringLiteral(" 1")));
         QDBusConnection::disconnectFromBus(QStringLiteral("other"));
+
+        // A user at seat1 locks seat1's keyboards alone.
+        QTRY_COMPARE(grabbedCount(), 0);
+        QVERIFY(logind.setSeat(QStringLiteral("seat1")));
+        const LockReply atSeat1 = lock();
+        QCOMPARE(atSeat1.error, QString());
+        QVERIFY(grabbed(elsewhere) && !grabbed(keyboard));
     }
 
     void refusalsCarryTheirErrorNames_data()
@@ -181,68 +215,99 @@ private slots:
         QTest::addColumn<bool>("remote");
         QTest::addColumn<int>("otherUser");
         QTest::addColumn<bool>("mouse");
-        QTest::addColumn<bool>("keyboardHeldElsewhere");
+        QTest::addColumn<QString>("keyboard"); // "free", "held elsewhere" or "key down"
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("canLock");
-        QTest::newRow("not authorized")
-            << "no"
-            << "pid" << true << false << 0 << true << false << "NotAuthorized"
-            << "no";
+        QTest::addColumn<QString>("seat");
+        QTest::newRow("not authorized") << "no"
+                                        << "pid" << true << false << 0 << true << "free"
+                                        << "NotAuthorized"
+                                        << "no"
+                                        << "seat0";
         QTest::newRow("authentication needed, not allowed to ask")
             << "challenge"
-            << "pid" << true << false << 0 << true << false << "NotAuthorized"
-            << "challenge";
-        QTest::newRow("session inactive")
+            << "pid" << true << false << 0 << true << "free"
+            << "NotAuthorized"
+            << "challenge"
+            << "seat0";
+        QTest::newRow("session inactive") << "yes"
+                                          << "pid" << false << false << 0 << true << "free"
+                                          << "SessionNotActive"
+                                          << "session-inactive"
+                                          << "seat0";
+        QTest::newRow("remote session") << "yes"
+                                        << "pid" << true << true << 0 << true << "free"
+                                        << "SessionNotActive"
+                                        << "session-inactive"
+                                        << "seat0";
+        QTest::newRow("no session at all") << "yes"
+                                           << "none" << true << false << 0 << true << "free"
+                                           << "SessionNotActive"
+                                           << "session-inactive"
+                                           << "seat0";
+        QTest::newRow("another user's session") << "yes"
+                                                << "pid" << true << false << 1 << true << "free"
+                                                << "SessionNotActive"
+                                                << "session-inactive"
+                                                << "seat0";
+        QTest::newRow("session at no seat (as over ssh)")
             << "yes"
-            << "pid" << false << false << 0 << true << false << "SessionNotActive"
-            << "session-inactive";
-        QTest::newRow("remote session")
+            << "pid" << true << false << 0 << true << "free"
+            << "SessionNotActive"
+            << "session-inactive"
+            << "";
+        QTest::newRow("pointing device only at another seat")
             << "yes"
-            << "pid" << true << true << 0 << true << false << "SessionNotActive"
-            << "session-inactive";
-        QTest::newRow("no session at all")
-            << "yes"
-            << "none" << true << false << 0 << true << false << "SessionNotActive"
-            << "session-inactive";
-        QTest::newRow("another user's session")
-            << "yes"
-            << "pid" << true << false << 1 << true << false << "SessionNotActive"
-            << "session-inactive";
-        QTest::newRow("no pointing device")
-            << "yes"
-            << "pid" << true << false << 0 << false << false << "NoPointer"
-            << "no-pointer";
+            << "pid" << true << false << 0 << false << "free"
+            << "NoPointer"
+            << "no-pointer"
+            << "seat0";
         QTest::newRow("keyboard held by another program (EBUSY)")
             << "yes"
-            << "pid" << true << false << 0 << true << true << "Busy"
-            << "yes";
+            << "pid" << true << false << 0 << true << "held elsewhere"
+            << "Busy"
+            << "yes"
+            << "seat0";
+        QTest::newRow("a key held down for the whole wait")
+            << "yes"
+            << "pid" << true << false << 0 << true << "key down"
+            << "KeysHeld"
+            << "yes"
+            << "seat0";
         // Desktops start programs in systemd user scopes, outside any session.
         QTest::newRow("program outside a session: its user's display session counts")
             << "yes"
-            << "display" << true << false << 0 << true << false << ""
-            << "yes";
+            << "display" << true << false << 0 << true << "free"
+            << ""
+            << "yes"
+            << "seat0";
     }
     void refusalsCarryTheirErrorNames()
     {
+        QFETCH(QString, keyboard);
+        QFETCH(QString, seat);
         QFETCH(QString, polkitAnswer);
         QFETCH(QString, lookup);
         QFETCH(bool, active);
         QFETCH(bool, remote);
         QFETCH(int, otherUser);
         QFETCH(bool, mouse);
-        QFETCH(bool, keyboardHeldElsewhere);
         QFETCH(QString, error);
         QFETCH(QString, canLock);
         plug(QStringLiteral("keyboard"));
-        plug(QStringLiteral("keyboard"), keyboardHeldElsewhere);
-        if (mouse)
-            plug(QStringLiteral("mouse"));
+        const QString second =
+            plug(QStringLiteral("keyboard"), keyboard == QLatin1String("held elsewhere"));
+        if (keyboard == QLatin1String("key down"))
+            press(second, true);
+        plug(mouse ? QStringLiteral("mouse") : QStringLiteral("mouse@seat1"));
         QVERIFY(polkit.setAnswer(polkitAnswer));
+        QVERIFY(logind.setSeat(seat));
         QVERIFY(setSession(lookup, active, remote, ::getuid() + uint(otherUser)));
         QCOMPARE(this->canLock(), canLock);
         const LockReply locked = lock();
         QCOMPARE(locked.error, error);
         QCOMPARE(grabbedCount(), error.isEmpty() ? 2 : 0); // a refusal leaves nothing grabbed
+        press(second, false);
     }
 
     void authorizeLetsTheCallerLockWithoutAskingAgain()
@@ -258,7 +323,70 @@ private slots:
         QCOMPARE(canLock(), QStringLiteral("yes"));
         QCOMPARE(canLock(other), QStringLiteral("challenge")); // for that connection only
         QCOMPARE(lock().error, QString());
+        QTRY_COMPARE(grabbedCount(), 0);
+        // polkit's rules changed: what it said before counts no more.
+        QVERIFY(polkit.setAnswer(QStringLiteral("challenge")));
+        QTRY_COMPARE(canLock(), QStringLiteral("challenge"));
+        QCOMPARE(lock().error, QStringLiteral("NotAuthorized"));
         QDBusConnection::disconnectFromBus(QStringLiteral("other"));
+    }
+
+    // polkit may answer seconds later, keys may hold the grab up: what happened to the
+    // session meanwhile decides.
+    void aSessionThatChangesWhileTheLockIsTakenGetsNoLock_data()
+    {
+        QTest::addColumn<QString>("waitingOn");
+        QTest::addColumn<QString>("change");
+        QTest::newRow("switched away while polkit answers") << "polkit"
+                                                            << "inactive";
+        QTest::newRow("locked while polkit answers") << "polkit"
+                                                     << "hint";
+        QTest::newRow("switched away while a key is held") << "key"
+                                                           << "inactive";
+    }
+    void aSessionThatChangesWhileTheLockIsTakenGetsNoLock()
+    {
+        QFETCH(QString, waitingOn);
+        QFETCH(QString, change);
+        const QString keyboard = plug(QStringLiteral("keyboard"));
+        plug(QStringLiteral("mouse"));
+        if (waitingOn == QLatin1String("polkit"))
+            QVERIFY(polkit.setDelay(700));
+        else
+            press(keyboard, true);
+        QDBusPendingCall pending = callAsync(QDBusConnection::systemBus(), QStringLiteral("Lock"));
+        QTest::qWait(250);
+        QVERIFY(change == QLatin1String("hint") ? logind.setLocked(change)
+                                                : setSession(QStringLiteral("pid"), false));
+        if (waitingOn == QLatin1String("key")) {
+            QTest::qWait(100);
+            press(keyboard, false);
+        }
+        pending.waitForFinished();
+        QCOMPARE(shortError(pending.reply()), QStringLiteral("SessionNotActive"));
+        QTRY_COMPARE(grabbedCount(), 0);
+    }
+
+    // Calls in progress are budgeted per connection: one flooding the service is turned
+    // away at once, and the others are still answered.
+    void aConnectionWithTooManyCallsInProgressIsTurnedAway()
+    {
+        plug(QStringLiteral("keyboard"));
+        plug(QStringLiteral("mouse"));
+        QVERIFY(polkit.setDelay(500));
+        const QDBusConnection flood = otherConnection(QStringLiteral("flood"));
+        QList<QDBusPendingCall> calls;
+        for (int i = 0; i < 30; ++i)
+            calls.append(callAsync(flood, QStringLiteral("CanLock")));
+        QCOMPARE(canLock(), QStringLiteral("yes"));
+        int turnedAway = 0;
+        for (QDBusPendingCall& pending : calls) {
+            pending.waitForFinished();
+            turnedAway += pending.reply().errorName() ==
+                          QLatin1String("org.freedesktop.DBus.Error.LimitsExceeded");
+        }
+        QVERIFY2(turnedAway >= 20, qPrintable(QString::number(turnedAway)));
+        QDBusConnection::disconnectFromBus(QStringLiteral("flood"));
     }
 
     void theLockEndsWithItsHolder_data()
@@ -267,6 +395,8 @@ private slots:
         QTest::newRow("holder killed (kill -9)") << "kill";
         QTest::newRow("holder's bus name gone, descriptor still open") << "name";
         QTest::newRow("holder's session no longer active") << "session";
+        QTest::newRow("holder's session locked (LockedHint)") << "hint";
+        QTest::newRow("holder's session told to lock (Lock signal)") << "signal";
         QTest::newRow("last pointing device unplugged") << "pointer";
     }
     void theLockEndsWithItsHolder()
@@ -294,6 +424,8 @@ private slots:
             QDBusConnection::disconnectFromBus(QStringLiteral("holder"));
         else if (how == QLatin1String("session"))
             QVERIFY(setSession(QStringLiteral("pid"), false));
+        else if (how == QLatin1String("hint") || how == QLatin1String("signal"))
+            QVERIFY(logind.setLocked(how));
         else
             unplug(mouse);
         QTRY_VERIFY(!grabbed(keyboard));

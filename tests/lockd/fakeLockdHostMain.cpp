@@ -31,17 +31,26 @@ int plug(sd_bus_message* message, void* data, sd_bus_error* error)
         return -EINVAL;
     Host& host = *hostOf(data);
     const std::string path = "/dev/input/event" + std::to_string(++host.plugged);
-    const std::string_view which(kind);
+    // "keyboard" or "keyboard@seat1": a device of another seat than seat0.
+    std::string_view which(kind);
+    std::string seat = "seat0";
+    if (const std::size_t at = which.find('@'); at != std::string_view::npos) {
+        seat = which.substr(at + 1);
+        which = which.substr(0, at);
+    }
+    lockd::InputNode node;
     if (which == "keyboard")
-        host.devices.add(fake::keyboard(path), heldByOther);
+        node = fake::keyboard(path);
     else if (which == "mouse")
-        host.devices.add(fake::mouse(path), heldByOther);
+        node = fake::mouse(path);
     else if (which == "combo")
-        host.devices.add(fake::combo(path), heldByOther);
+        node = fake::combo(path);
     else if (which == "lid")
-        host.devices.add(fake::lidSwitch(path), heldByOther);
+        node = fake::lidSwitch(path);
     else
         return sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS, "unknown kind of device");
+    node.seat = seat;
+    host.devices.add(node, heldByOther);
     return sd_bus_reply_method_return(message, "s", path.c_str());
 }
 

@@ -29,3 +29,13 @@ bool FakeLoginManagerProcess::setSession(const QString& lookup, bool active, boo
 {
     return boolFrom(call(QStringLiteral("SetSession"), {lookup, active, remote, uid}));
 }
+
+bool FakeLoginManagerProcess::setSeat(const QString& seat)
+{
+    return boolFrom(call(QStringLiteral("SetSeat"), {seat}));
+}
+
+bool FakeLoginManagerProcess::setLocked(const QString& how)
+{
+    return boolFrom(call(QStringLiteral("SetLocked"), {how}));
+}

@@ -21,4 +21,8 @@ public:
     // for a program in a systemd user scope, and the user's Display is the session) or
     // "none". A change of `active` is announced with PropertiesChanged.
     bool setSession(const QString& lookup, bool active, bool remote, uint uid);
+    // The session's seat; "" for a session at no seat.
+    bool setSeat(const QString& seat);
+    // "hint" (LockedHint true, announced), "signal" (the session's Lock signal) or "none".
+    bool setLocked(const QString& how);
 };

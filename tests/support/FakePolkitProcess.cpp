@@ -15,6 +15,11 @@ bool FakePolkitProcess::setAnswer(const QString& answer)
     return boolFrom(call(QStringLiteral("SetAnswer"), {answer}));
 }
 
+bool FakePolkitProcess::setDelay(uint delayMs)
+{
+    return boolFrom(call(QStringLiteral("SetDelay"), {delayMs}));
+}
+
 QStringList FakePolkitProcess::checks()
 {
     return listFrom(call(QStringLiteral("Checks")));

@@ -7,7 +7,8 @@
 // Tests drive it and read what it saw through SetBehaviour, States and Request.
 // It also has one session, c1, which GetSessionByPID gives for every process (or, as for a
 // program in a systemd user scope, none: then GetUser's Display names it); SetSession
-// sets how it is found and whether it is active, local and whose.
+// sets how it is found and whether it is active, local and whose, SetSeat its seat ("" for
+// none), and SetLocked locks it as a screen locker would: LockedHint, or the Lock signal.
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -84,6 +85,8 @@ struct SessionState {
     bool active = true;
     bool remote = false;
     uint uid = ::getuid();
+    QString seat = QStringLiteral("seat0");
+    bool locked = false;
 };
 
 // The session and user objects: their properties, read with Get and GetAll.
@@ -101,9 +104,17 @@ public:
             UserRef user;
             user.uid = m_state.uid;
             user.path = QDBusObjectPath(userPath(m_state.uid));
+            SessionRef seat;
+            seat.id = m_state.seat;
+            seat.path = QDBusObjectPath(m_state.seat.isEmpty()
+                                            ? QStringLiteral("/")
+                                            : QStringLiteral("/org/freedesktop/login1/seat/") +
+                                                  m_state.seat);
             properties = {{QStringLiteral("Id"), QStringLiteral("c1")},
                           {QStringLiteral("Active"), m_state.active},
                           {QStringLiteral("Remote"), m_state.remote},
+                          {QStringLiteral("Seat"), QVariant::fromValue(seat)},
+                          {QStringLiteral("LockedHint"), m_state.locked},
                           {QStringLiteral("User"), QVariant::fromValue(user)}};
         } else if (message.path().startsWith(QStringLiteral("/org/freedesktop/login1/user/"))) {
             const bool none = m_state.lookup == QLatin1String("none");
@@ -168,14 +179,31 @@ public slots:
     bool SetSession(const QString& lookup, bool active, bool remote, uint uid)
     {
         const bool changed = active != m_session.active;
-        m_session = {lookup, active, remote, uid};
-        if (changed) {
-            QDBusMessage signal = QDBusMessage::createSignal(kSessionPath, kProperties,
-                                                             QStringLiteral("PropertiesChanged"));
-            signal << QStringLiteral("org.freedesktop.login1.Session")
-                   << QVariantMap{{QStringLiteral("Active"), active}} << QStringList();
-            QDBusConnection::systemBus().send(signal);
+        m_session.lookup = lookup;
+        m_session.active = active;
+        m_session.remote = remote;
+        m_session.uid = uid;
+        if (changed)
+            announce(QStringLiteral("Active"), active);
+        return true;
+    }
+    bool SetSeat(const QString& seat)
+    {
+        m_session.seat = seat;
+        return true;
+    }
+    // how: "hint" sets LockedHint (announced), "signal" sends the session's Lock signal,
+    // "none" unlocks it again (LockedHint false).
+    bool SetLocked(const QString& how)
+    {
+        if (how == QLatin1String("signal")) {
+            QDBusConnection::systemBus().send(QDBusMessage::createSignal(
+                kSessionPath, QStringLiteral("org.freedesktop.login1.Session"),
+                QStringLiteral("Lock")));
+            return true;
         }
+        m_session.locked = how == QLatin1String("hint");
+        announce(QStringLiteral("LockedHint"), m_session.locked);
         return true;
     }
     const SessionState& session() const { return m_session; }
@@ -185,6 +213,14 @@ public slots:
     QStringList Request(uint index) const { return m_requests.value(index); }
 
 private:
+    void announce(const QString& property, bool value)
+    {
+        QDBusMessage signal = QDBusMessage::createSignal(kSessionPath, kProperties,
+                                                         QStringLiteral("PropertiesChanged"));
+        signal << QStringLiteral("org.freedesktop.login1.Session") << QVariantMap{{property, value}}
+               << QStringList();
+        QDBusConnection::systemBus().send(signal);
+    }
     void answer(const QDBusMessage& call, qsizetype index)
     {
         int ends[2];

@@ -2,13 +2,16 @@
 
 // The stand-in polkit authority: owns org.freedesktop.PolicyKit1 on the system bus named by
 // DBUS_SYSTEM_BUS_ADDRESS until killed, and answers CheckAuthorization as a test told it
-// (SetAnswer), recording every check (Checks). Changing the answer emits Changed, as
-// polkit does when its rules change.
+// (SetAnswer), recording every check (Checks), each answer after SetDelay's milliseconds.
+// Changing the answer emits Changed, as polkit does when its rules change.
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusError>
+#include <QDBusContext>
+#include <QDBusMessage>
 #include <QDBusMetaType>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -58,7 +61,7 @@ const QDBusArgument& operator>>(const QDBusArgument& in, AuthorizationResult& re
     return in;
 }
 
-class FakeAuthority : public QObject {
+class FakeAuthority : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.PolicyKit1.Authority")
 
@@ -77,7 +80,18 @@ public slots:
             result.authorized = true; // the user authenticated
         else if (m_answer == QLatin1String("challenge"))
             result.challenge = true;
+        if (m_delayMs > 0) {
+            setDelayedReply(true);
+            QTimer::singleShot(m_delayMs, this, [call = message(), result] {
+                QDBusConnection::systemBus().send(call.createReply(QVariant::fromValue(result)));
+            });
+        }
         return result;
+    }
+    bool SetDelay(uint delayMs)
+    {
+        m_delayMs = int(delayMs);
+        return true;
     }
     bool SetAnswer(const QString& answer)
     {
@@ -96,6 +110,7 @@ signals:
 private:
     QString m_answer = QStringLiteral("yes");
     QStringList m_checks;
+    int m_delayMs = 0;
 };
 
 int main(int argc, char** argv)
