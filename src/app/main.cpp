@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
+#include "platform/linux/DisplayCheck.h"
 #include "platform/linux/LaunchToken.h"
 #include "platform/linux/SessionInstance.h"
 #include "ui/AppIcon.h"
@@ -52,6 +53,17 @@ int main(int argc, char* argv[])
     if (!command.run) {
         std::fputs(command.output.toLocal8Bit().constData(), command.exitCode ? stderr : stdout);
         return command.exitCode;
+    }
+    // Qt would abort with a core dump where no display opens: one clear line instead.
+    const QStringList arguments = argumentsOf(argc, argv);
+    qsizetype platformOption = arguments.indexOf(QStringLiteral("-platform"));
+    if (platformOption < 0)
+        platformOption = arguments.indexOf(QStringLiteral("--platform"));
+    const QString platformName =
+        platformOption >= 0 ? arguments.value(platformOption + 1) : QString();
+    if (const QString problem = platform::unopenableDisplay(platformName); !problem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", problem.toLocal8Bit().constData());
+        return 1;
     }
     const platform::LaunchToken launch = platform::LaunchToken::fromEnvironment();
 

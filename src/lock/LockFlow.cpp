@@ -43,6 +43,10 @@ void MainWindowController::lockButtonClicked()
             showNoPointingDevice(); // unplugged since the last look
             return;
         }
+        if (access.lastTapRefusal() == platform::TapRefusal::KeysHeld) {
+            refreshPermissionStatus(); // asks to let go of the keys; nothing else is amiss
+            return;
+        }
         showStatus(QStringLiteral("exclamationmark.shield.fill"),
                    QStringLiteral("Keyboard access still needs approval"), false);
         if (access.preflightListenAccess())

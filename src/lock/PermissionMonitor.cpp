@@ -37,6 +37,12 @@ void MainWindowController::refreshPermissionStatus()
         showNoPointingDevice();
         return;
     }
+    // Until the next click: the last lock was refused for keys held down.
+    if (access.lastTapRefusal() == platform::TapRefusal::KeysHeld) {
+        showStatus(QStringLiteral("hand.raised.fill"),
+                   QStringLiteral("Let go of the keys to lock the keyboard"), false);
+        return;
+    }
     if (m_lockEndedByPlatform) {
         showStatus(QStringLiteral("lock.open.fill"),
                    QStringLiteral("Keyboard unlocked by the system"), false);

@@ -60,6 +60,7 @@ enum class TapRefusal {
     NoPointingDevice,      // nobody could click "Unlock keyboard"
     KeyboardHeldElsewhere, // another program holds the keyboard
     SessionNotActive,      // the session is in the background or not at this machine
+    KeysHeld,              // a key stayed down while the lock waited for all to come up
     ServiceUnavailable,    // what locks the keyboard did not answer
     Failed,
 };
@@ -75,6 +76,7 @@ enum class AccessProblem {
     SessionNotActive,
     NoPointingDevice,
     KeyboardHeldElsewhere, // another program holds the keyboard, or its lock
+    KeysHeld,              // keys were held down when the lock was to be taken
     Failed,
 };
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The command line answers and ends without a display, a bus or any environment at all.
+# The command line answers and ends without a display, a bus or any environment at all;
+# without a display, tavimo says which one it could not open.
 #   command-line-test.sh <tavimo executable> <version>
 set -uo pipefail
 tavimo=$1
@@ -39,6 +40,15 @@ for bad in --no-such-option -x stray "-platform"; do
     [ -z "$out" ] || fail "'$bad' wrote to stdout: $out"
     [ "$(wc -l <<<"$err")" = 1 ] && grep -q '^tavimo: .*tavimo --help' <<<"$err" ||
         fail "'$bad': not one line naming --help: $err"
+done
+# No display to open, and no Wayland: one line naming the display, status 1, no abort.
+for display in :999 garbage ''; do
+    out=$(env -i DISPLAY="$display" "$tavimo" 2>&1)
+    rc=$?
+    [ "$rc" = 1 ] || fail "DISPLAY='$display': exit status $rc (134 is an abort)"
+    [ "$(wc -l <<<"$out")" = 1 ] && grep -q "^tavimo: cannot open .*display" <<<"$out" &&
+        grep -qF -- "${display:-DISPLAY is empty}" <<<"$out" ||
+        fail "DISPLAY='$display': not one line naming the display: $out"
 done
 
 [ "$failures" = 0 ] || exit 1

@@ -62,6 +62,13 @@ KeyboardAccessHelpText keyboardAccessHelpText(AccessProblem problem)
                 QStringLiteral("An open menu, a drag in progress, or a program that keeps the "
                                "keyboard to itself (a remote desktop viewer, a game, another "
                                "keyboard lock) has it now. Close its menu and try again.")};
+    case AccessProblem::KeysHeld:
+        return {QStringLiteral("Let go of the keys to lock the keyboard."),
+                QStringLiteral("Keys were held down while Tavimo waited to lock the keyboard. "
+                               "A key locked while down would stay pressed for the program "
+                               "that saw it go down, so Tavimo waits until no key is down. "
+                               "Take your hands off the keyboard and click \u201cLock "
+                               "keyboard\u201d again.")};
     case AccessProblem::Failed:
         break;
     }

@@ -28,6 +28,8 @@ TapRefusal refusalFor(const QString& errorName)
         return TapRefusal::SessionNotActive;
     if (errorName == kErrorNoPointer)
         return TapRefusal::NoPointingDevice;
+    if (errorName == kErrorKeysHeld)
+        return TapRefusal::KeysHeld;
     if (errorName == kErrorBusy || errorName == kErrorAlreadyLocked)
         return TapRefusal::KeyboardHeldElsewhere;
     if (errorName.startsWith(QLatin1String("org.freedesktop.")))
@@ -181,6 +183,8 @@ AccessProblem LockServiceKeyboardAccess::accessProblem()
         return AccessProblem::KeyboardHeldElsewhere;
     case TapRefusal::SessionNotActive:
         return AccessProblem::SessionNotActive;
+    case TapRefusal::KeysHeld:
+        return AccessProblem::KeysHeld;
     case TapRefusal::ServiceUnavailable:
         return AccessProblem::ServiceUnavailable;
     case TapRefusal::Failed:

@@ -17,6 +17,7 @@ inline const QString kErrorSessionNotActive =
 inline const QString kErrorNoPointer = kInterface + QStringLiteral(".Error.NoPointer");
 inline const QString kErrorBusy = kInterface + QStringLiteral(".Error.Busy");
 inline const QString kErrorAlreadyLocked = kInterface + QStringLiteral(".Error.AlreadyLocked");
+inline const QString kErrorKeysHeld = kInterface + QStringLiteral(".Error.KeysHeld");
 inline const QString kErrorFailed = kInterface + QStringLiteral(".Error.Failed");
 
 // What CanLock() says, plus what the client knows when it has no answer.

@@ -89,6 +89,8 @@ AccessProblem X11KeyboardAccess::accessProblem()
         return AccessProblem::None; // one is there now
     case TapRefusal::KeyboardHeldElsewhere:
         return AccessProblem::KeyboardHeldElsewhere;
+    case TapRefusal::KeysHeld:
+        return AccessProblem::KeysHeld;
     case TapRefusal::SessionNotActive:
     case TapRefusal::ServiceUnavailable:
     case TapRefusal::Failed:
