@@ -165,6 +165,7 @@ private slots:
         QVERIFY2(released >= 0, "a stalled client kept the keyboard");
         QVERIFY2(released >= 1000,
                  qPrintable(QString("given back after only %1 ms").arg(released)));
+        QCOMPARE(client.nextLine(3000), "told R");
         reader.ask("reset");
         QCOMPARE(keyboard.ask("type 1000"), "ok");
         QCOMPARE(keysSeen("desk keyboard"), 2000);
@@ -172,6 +173,7 @@ private slots:
         QCOMPARE(client.ask("resume"), "ok");
         const qint64 regrabbed = msUntilKeys(keyboard, "desk keyboard", false, 3000);
         QVERIFY2(regrabbed >= 0, "the returning heartbeat did not take the keyboard again");
+        QCOMPARE(client.nextLine(3000), "told L");
         reader.ask("reset");
         QCOMPARE(keyboard.ask("type 5000"), "ok");
         QCOMPARE(keysSeen("desk keyboard"), 0);

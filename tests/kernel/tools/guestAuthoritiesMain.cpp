@@ -3,8 +3,8 @@
 // Stands in for polkit and systemd-logind on the guest's system bus, which has neither:
 //   guest-authorities
 // owns org.freedesktop.PolicyKit1 (CheckAuthorization grants every subject, as polkit
-// does for a local active user) and org.freedesktop.login1 (every process is in a local,
-// active session of its own user: GetSessionByPID and the session's properties). Prints
+// does for a local active user) and org.freedesktop.login1 (every process is in an active
+// session at seat0 of its own user: GetSessionByPID and the session's properties). Prints
 // "ready" once both names are owned and runs until killed.
 #include <fstream>
 #include <iostream>
@@ -53,7 +53,7 @@ int sessionByPid(sd_bus_message* call, void*, sd_bus_error* error)
     return sd_bus_reply_method_return(call, "o", path.c_str());
 }
 
-// Properties.GetAll of /org/freedesktop/login1/session/uUID: local, active, UID's.
+// Properties.GetAll of /org/freedesktop/login1/session/uUID: at seat0, active, UID's.
 int sessionObject(sd_bus_message* call, void*, sd_bus_error* error)
 {
     if (!sd_bus_message_is_method_call(call, "org.freedesktop.DBus.Properties", "GetAll"))
@@ -64,7 +64,8 @@ int sessionObject(sd_bus_message* call, void*, sd_bus_error* error)
         return sd_bus_error_set(error, SD_BUS_ERROR_UNKNOWN_OBJECT, "no such session");
     const uint32_t uid = static_cast<uint32_t>(std::stoul(path.substr(prefix.size())));
     const std::string user = "/org/freedesktop/login1/user/_" + std::to_string(uid);
-    return sd_bus_reply_method_return(call, "a{sv}", 3, "Active", "b", 1, "Remote", "b", 0, "User",
+    return sd_bus_reply_method_return(call, "a{sv}", 4, "Active", "b", 1, "Remote", "b", 0, "Seat",
+                                      "(so)", "seat0", "/org/freedesktop/login1/seat/seat0", "User",
                                       "(uo)", uid, user.c_str());
 }
 

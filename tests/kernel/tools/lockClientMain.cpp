@@ -8,7 +8,8 @@
 //   stall    → "ok", the heartbeat stops (as a hung main loop's would)
 //   resume   → "ok", the heartbeat starts again at once
 //   unlock   → "unlocked", the descriptor is closed
-// and, unasked, "ended" when the service closes its end of the lock.
+// and, unasked, "told R" or "told L" for each byte the service writes (keyboards given
+// back, held again), and "ended" when the service closes its end of the lock.
 #include <cerrno>
 #include <chrono>
 #include <iostream>
@@ -180,6 +181,8 @@ int LockClient::onLockEvent(sd_event_source*, int fd, uint32_t events, void* sel
     auto* client = static_cast<LockClient*>(self);
     char buffer[64];
     const ssize_t size = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+    for (ssize_t i = 0; i < size; ++i)
+        std::cout << "told " << buffer[i] << std::endl;
     if (size == 0 || (events & (EPOLLHUP | EPOLLRDHUP)) || (size < 0 && errno != EAGAIN)) {
         client->unlock();
         std::cout << "ended" << std::endl;
