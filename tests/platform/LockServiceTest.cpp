@@ -159,6 +159,8 @@ private slots:
             << "" << TapRefusal::ServiceUnavailable << AccessProblem::ServiceUnavailable;
         QTest::newRow("pointer gone")
             << "NoPointer" << TapRefusal::NoPointingDevice << AccessProblem::NoPointingDevice;
+        QTest::newRow("keys held down")
+            << "KeysHeld" << TapRefusal::KeysHeld << AccessProblem::KeysHeld;
     }
     void aRefusedLockLocksNothingAndTheHelpSaysWhy()
     {
@@ -177,9 +179,14 @@ private slots:
         clickLock();
         QCOMPARE(m_access->lastTapRefusal(), refusal);
         QVERIFY(!m_controller->blocker().isActive() && m_controller->overlays().isEmpty());
-        if (refusal == TapRefusal::NoPointingDevice) {
-            // Says so in the capsule; nothing else to explain.
-            QCOMPARE(capsule(), QStringLiteral("Connect a mouse to lock the keyboard"));
+        if (refusal == TapRefusal::NoPointingDevice || refusal == TapRefusal::KeysHeld) {
+            // Says so in the capsule (for keys held, until the next click); nothing else
+            // to explain.
+            if (refusal == TapRefusal::KeysHeld)
+                QTest::qWait(600); // a poll of the access state or two
+            QCOMPARE(capsule(), refusal == TapRefusal::KeysHeld
+                                    ? QStringLiteral("Let go of the keys to lock the keyboard")
+                                    : QStringLiteral("Connect a mouse to lock the keyboard"));
             QVERIFY(!helpBox());
         } else {
             QCOMPARE(capsule(), QStringLiteral("Keyboard access still needs approval"));
