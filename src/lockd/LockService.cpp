@@ -450,6 +450,10 @@ void LockService::callDone(const Call& call)
             m_pendingByUser.erase(found);
     }
     --m_pendingCalls;
+    if (m_idleDue && m_pendingCalls == 0 && !m_exiting) {
+        idleTimeout();
+        return;
+    }
     exitWhenDone();
 }
 
@@ -462,16 +466,24 @@ void LockService::touch()
 {
     if (!m_idle || m_exiting)
         return;
+    m_idleDue = false;
     sd_event_source_set_time_relative(m_idle.get(), m_options.idleExitUsec);
     sd_event_source_set_enabled(m_idle.get(), SD_EVENT_ONESHOT);
 }
 
 void LockService::idleTimeout()
 {
-    if (m_holder || m_pendingCalls > 0) {
+    if (m_holder) {
         touch();
         return;
     }
+    // The timer tends to fire as a call wakes the loop: exit once the calls in progress
+    // are answered, rather than granting whoever calls another full idle period.
+    if (m_pendingCalls > 0) {
+        m_idleDue = true;
+        return;
+    }
+    m_idleDue = false;
     m_exiting = true;
     // Tell systemd first, so that it queues activations meant for a new instance rather
     // than taking this one for running; calls that reached us before the name went are

@@ -114,6 +114,7 @@ private:
     unsigned m_pendingCalls = 0;
     std::map<std::string, unsigned> m_pendingByName;
     std::map<uid_t, unsigned> m_pendingByUser;
+    bool m_idleDue = false; // idle for long enough, waiting for the calls in progress
     bool m_exiting = false;
     bool m_nameReleased = false;
     bool m_terminating = false;

@@ -11,6 +11,7 @@
 #include <QDBusPendingCall>
 #include <QDBusPendingReply>
 #include <QDBusUnixFileDescriptor>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
 
@@ -123,6 +124,13 @@ private:
         return reply.errorName().startsWith(kErrors) ? reply.errorName().mid(kErrors.size())
                                                      : reply.errorName();
     }
+    void startHost(const QStringList& options = {})
+    {
+        // Heartbeats are the unit tests' business: here a lock lasts while the test runs.
+        host.start(QStringLiteral(TAVIMO_LOCKD_FAKE_HOST),
+                   QStringList{QStringLiteral("--heartbeat-timeout-ms=60000")} + options);
+        QTRY_VERIFY(QDBusConnection::systemBus().interface()->isServiceRegistered(kService));
+    }
     static QDBusConnection otherConnection(const QString& name)
     {
         return QDBusConnection::connectToBus(QDBusConnection::SystemBus, name);
@@ -134,10 +142,7 @@ private slots:
         QCOMPARE(polkit.start(), QString());
         QCOMPARE(logind.start(), QString());
         host.setProcessChannelMode(QProcess::ForwardedChannels);
-        // Heartbeats are the unit tests' business: here a lock lasts while the test runs.
-        host.start(QStringLiteral(TAVIMO_LOCKD_FAKE_HOST),
-                   {QStringLiteral("--heartbeat-timeout-ms=60000")});
-        QTRY_VERIFY(QDBusConnection::systemBus().interface()->isServiceRegistered(kService));
+        startHost();
     }
     void cleanupTestCase()
     {
@@ -420,6 +425,30 @@ private slots:
             QTRY_VERIFY(hungUp(fd));
         client.waitForFinished();
         QDBusConnection::disconnectFromBus(QStringLiteral("holder"));
+    }
+
+    // A root process kept alive by anyone who calls would be a resource for strangers: only
+    // callers polkit allows count, and an Authorize() remembered does not either.
+    void strangersDoNotKeepTheServiceFromItsIdleExit()
+    {
+        host.kill();
+        host.waitForFinished();
+        QTRY_VERIFY(!QDBusConnection::systemBus().interface()->isServiceRegistered(kService));
+        startHost({QStringLiteral("--idle-exit=1")});
+        const QDBusConnection authorized = otherConnection(QStringLiteral("authorized"));
+        QCOMPARE(call(authorized, QStringLiteral("Authorize")).type(), QDBusMessage::ReplyMessage);
+        QVERIFY(setSession(QStringLiteral("pid"), true, false, ::getuid() + 1)); // a stranger
+        QElapsedTimer running;
+        running.start();
+        while (host.state() == QProcess::Running && running.elapsed() < 4000) {
+            QCOMPARE(canLock(), QStringLiteral("session-inactive"));
+            QTest::qWait(250);
+        }
+        QVERIFY2(host.waitForFinished(0) || host.state() == QProcess::NotRunning,
+                 "strangers kept the service running");
+        QVERIFY(running.elapsed() < 3000);
+        QDBusConnection::disconnectFromBus(QStringLiteral("authorized"));
+        startHost();
     }
 
     void canLockChangedTellsWhenTheAnswerMayHaveChanged()
