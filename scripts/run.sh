@@ -56,8 +56,12 @@ click_button_of() { # window name-for-messages
     local X Y WIDTH HEIGHT SCREEN WINDOW
     eval "$(xdotool getwindowgeometry --shell "$1")"
     import -window root "$shots/.scan.png"
-    local y
-    y=$(find_blue_button_y "$shots/.scan.png" $((X + WIDTH / 2)) "$Y" "$HEIGHT")
+    local y= dx
+    # Large text can cross the middle column with white letters: look beside it too.
+    for dx in 0 -100 100 -60 60 -130 130; do
+        y=$(find_blue_button_y "$shots/.scan.png" $((X + WIDTH / 2 + dx)) "$Y" "$HEIGHT")
+        [ -z "$y" ] || break
+    done
     rm -f "$shots/.scan.png"
     [ -n "$y" ] || die "could not find the $2 button on screen"
     xdotool mousemove $((X + WIDTH / 2)) $((Y + y)) click 1
@@ -113,7 +117,7 @@ demonstrate() {
     helpers+=($!)
     local xedit_window xev_window
     for _ in $(seq 1 100); do
-        xedit_window=$(xdotool search --onlyvisible --pid "${helpers[0]}" 2>/dev/null | head -1 || true)
+        xedit_window=$(xdotool search --onlyvisible --class Xedit 2>/dev/null | head -1 || true)
         xev_window=$(xdotool search --onlyvisible --name 'Event Tester' 2>/dev/null | head -1 || true)
         [ -n "$xedit_window" ] && [ -n "$xev_window" ] && break
         sleep 0.05
