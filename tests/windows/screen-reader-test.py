@@ -8,8 +8,10 @@ Run on an X server of its own with a private session bus:
     with-bus.sh --session with-xvfb.sh screen-reader-test.py path/to/tavimo
 """
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 import gi
@@ -88,6 +90,8 @@ def press(node):
 
 def main():
     tavimo = sys.argv[1]
+    runtime = tempfile.mkdtemp()
+    os.environ["XDG_RUNTIME_DIR"] = runtime
     launcher = subprocess.Popen([LAUNCHER, "--launch-immediately"], stderr=subprocess.DEVNULL)
     processes = [launcher]
     try:
@@ -180,7 +184,7 @@ def main():
                 process.wait(5)
             except subprocess.TimeoutExpired:
                 process.kill()
-    return
+        shutil.rmtree(runtime, ignore_errors=True)
 
 
 if __name__ == "__main__":
