@@ -191,7 +191,7 @@ fi
 scripts/install-deps.sh
 mkdir -p "$build"
 log="$build/build.log"
-say "building (output in $log)"
+say "building"
 if ! { cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
     cmake --build "$build" --parallel "$(nproc)" --target tavimo; } >"$log" 2>&1; then
     tail -n 20 "$log" >&2
