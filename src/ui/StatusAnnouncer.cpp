@@ -6,6 +6,9 @@
 
 #include <QAccessible>
 #include <QTimer>
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+#include <QAccessibleAnnouncementEvent>
+#endif
 
 StatusAnnouncer::StatusAnnouncer(QWidget& speaker) : QWidget(&speaker)
 {
