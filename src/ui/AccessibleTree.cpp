@@ -161,11 +161,11 @@ void present(QWidget& widget, Kind kind)
 {
     install();
     widget.setProperty(kKindProperty, int(kind));
-    // Setting a text in a constructor already made Qt's own interface, while nobody
-    // could have seen it yet: it goes, and the next question gets the one for the kind.
-    if (QAccessible::isActive())
-        QAccessible::deleteAccessibleInterface(
-            QAccessible::uniqueId(QAccessible::queryAccessibleInterface(&widget)));
+    // Setting a text in a constructor already made and cached Qt's own interface (Qt
+    // does so even before a screen reader is there), while nobody could have seen it
+    // yet: it goes, and the next question gets the one for the kind.
+    if (QAccessibleInterface* made = QAccessible::queryAccessibleInterface(&widget))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
 }
 
 QList<QWidget*> elementsBelow(const QWidget& widget)
