@@ -19,6 +19,8 @@ import gi
 gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi, GLib  # noqa: E402
 
+R = Atspi.Role
+
 LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 failures = []
 
@@ -50,8 +52,10 @@ def wait_for(probe, seconds=10):
     return probe()
 
 
+# Roles by value: their names change between versions of AT-SPI ("push button" is
+# "button" from 2.56 on).
 def role(node):
-    return node.get_role_name()
+    return node.get_role()
 
 
 def walk(node, depth=0):
@@ -70,8 +74,12 @@ def summary(node):
     return [(role(c), c.get_name()) for c in children(node)]
 
 
+def described(pairs):
+    return repr([(r.value_nick, name) for r, name in pairs])
+
+
 def frames(app):
-    return [c for c in children(app) if c is not None and role(c) == "frame"]
+    return [c for c in children(app) if c is not None and role(c) == R.FRAME]
 
 
 def find(app, wanted_role, name):
@@ -105,7 +113,7 @@ def main():
             if kind.startswith("object:announcement"):
                 spoken.append(str(event.any_data))
             elif kind.startswith("object:state-changed:showing") and event.detail1:
-                if role(source) in ("notification", "alert"):
+                if role(source) in (R.NOTIFICATION, R.ALERT):
                     spoken.append(source.get_name())
 
         listener = Atspi.EventListener.new(heard)
@@ -131,17 +139,17 @@ def main():
         main = frames(app)[0]
         check(main.get_name() == "Tavimo", "the main window is a frame named Tavimo")
         capsule_ready = "Accessibility access is ready"
-        wait_for(lambda: (("label", capsule_ready) in summary(main)), 5)
-        check(summary(main) == [("heading", "Tavimo"),
-                                ("label", "Lock your keyboard while you wipe it down.\n"
+        wait_for(lambda: ((R.LABEL, capsule_ready) in summary(main)), 5)
+        check(summary(main) == [(R.HEADING, "Tavimo"),
+                                (R.LABEL, "Lock your keyboard while you wipe it down.\n"
                                           "Unlock with one click when you\u2019re done."),
-                                ("label", capsule_ready),
-                                ("push button", "Lock keyboard"),
-                                ("link", "dev tavimo.app")],
+                                (R.LABEL, capsule_ready),
+                                (R.PUSH_BUTTON, "Lock keyboard"),
+                                (R.LINK, "dev tavimo.app")],
               "the frame holds the heading, texts, capsule, button and link right inside it: "
-              + repr(summary(main)))
-        in_the_way = [(role(n), d) for n, d in walk(main)
-                      if role(n) in ("filler", "panel", "image") or not n.get_name()]
+              + described(summary(main)))
+        in_the_way = [(n.get_role_name(), d) for n, d in walk(main)
+                      if role(n) in (R.FILLER, R.PANEL, R.IMAGE) or not n.get_name()]
         check(not in_the_way, "no unnamed container nor the icon in the tree: %r" % in_the_way)
         check(all(c.get_parent() == main and c.get_index_in_parent() == i
                   for i, c in enumerate(children(main))),
@@ -153,7 +161,7 @@ def main():
         no_mouse = "Connect a mouse to lock the keyboard"
         check(wait_for(lambda: no_mouse in spoken, 5), "a lost mouse is spoken: %r" % spoken)
         spoken.clear()
-        press(find(main, "push button", "Lock keyboard"))
+        press(find(main, R.PUSH_BUTTON, "Lock keyboard"))
         check(wait_for(lambda: spoken == [no_mouse], 3) and (pump(0.5) or spoken == [no_mouse]),
               "a refused lock is spoken once: %r" % spoken)
         spoken.clear()
@@ -161,7 +169,7 @@ def main():
         check(wait_for(lambda: capsule_ready in spoken, 5), "the mouse back is spoken: %r" % spoken)
 
         # Locked, the overlay says what to do; its button unlocks.
-        press(find(main, "push button", "Lock keyboard"))
+        press(find(main, R.PUSH_BUTTON, "Lock keyboard"))
         overlay = wait_for(lambda: next((f for f in frames(app) if f.get_name() == "Keyboard locked"
                                          and f.get_state_set().contains(Atspi.StateType.SHOWING)),
                                         None), 10)
@@ -170,9 +178,10 @@ def main():
             check("keyboard is locked" in description and "Unlock keyboard" in description
                   and "mouse or touchpad" in description,
                   "the overlay tells how to end the lock: %r" % description)
-            check([r for r, _ in summary(overlay)] == ["heading", "label", "push button", "label"],
-                  "the overlay holds heading, message, button and hint: %r" % summary(overlay))
-            press(find(overlay, "push button", "Unlock keyboard"))
+            check([r for r, _ in summary(overlay)] == [R.HEADING, R.LABEL, R.PUSH_BUTTON, R.LABEL],
+                  "the overlay holds heading, message, button and hint: "
+                  + described(summary(overlay)))
+            press(find(overlay, R.PUSH_BUTTON, "Unlock keyboard"))
             check(wait_for(lambda: not overlay.get_state_set().contains(Atspi.StateType.SHOWING), 5),
                   "its Unlock keyboard button unlocks")
         listener.deregister("object:state-changed:showing")
