@@ -22,6 +22,8 @@ packages=(
     sway swaybg grim
     # switching the virtual mouse off, for the tests of a lock without a pointing device
     xinput
+    # the screen-reader test: the accessibility bus and its Python bindings
+    at-spi2-core python3-pyatspi gir1.2-atspi-2.0
     # the stand-in login manager of the tests
     dbus dbus-daemon
     # the keyboard-lock service, and the checks of its installed files

@@ -25,11 +25,17 @@ void MainWindowController::lockButtonClicked()
     // Without a pointing device nobody could click "Unlock keyboard": never lock then.
     if (!access.hasPointingDevice()) {
         showNoPointingDevice();
+        // Spoken again though the capsule said so already: a screen-reader user who
+        // pressed the button hears why nothing happened.
+        if (m_permissionStatus)
+            m_permissionStatus->announceTitle();
         return;
     }
     if (!access.isProcessTrusted()) {
         m_permissionRequestInFlight = true;
         refreshPermissionStatus(); // shows "Waiting for Accessibility access"
+        if (m_permissionStatus)
+            m_permissionStatus->announceTitle();
         if (m_blocker.requestPermissionIfNeeded())
             return; // the system's prompt is on its way
         openAccessibilitySettings();
@@ -41,6 +47,8 @@ void MainWindowController::lockButtonClicked()
         m_permissionRequestInFlight = false;
         if (access.lastTapRefusal() == platform::TapRefusal::NoPointingDevice) {
             showNoPointingDevice(); // unplugged since the last look
+            if (m_permissionStatus)
+                m_permissionStatus->announceTitle();
             return;
         }
         if (access.lastTapRefusal() == platform::TapRefusal::KeysHeld) {

@@ -2,6 +2,7 @@
 
 #include "ui/GlassButton.h"
 
+#include "ui/AccessibleTree.h"
 #include "ui/FocusAwareButton.h"
 #include "ui/GlassButtonGlow.h"
 #include "ui/GlassPanel.h"
@@ -45,6 +46,8 @@ GlassButton::GlassButton(const QString& title, const QString& symbolName, QWidge
     setGraphicsEffect(m_shadow);
     setFocusGlow(false);
 
+    // The inner button is the control a screen reader meets.
+    AccessibleTree::present(*this, AccessibleTree::Kind::Container);
     m_button->setSymbolName(symbolName);
     m_button->setAccessibleName(title);
     connect(m_button, &QAbstractButton::clicked, this, [this] { handleClick(); });

@@ -3,6 +3,7 @@
 #include "ui/GlassPanel.h"
 
 #include "platform/Platform.h"
+#include "ui/AccessibleTree.h"
 #include "ui/AppearanceNotifier.h"
 #include "ui/FallbackGlassView.h"
 #include "ui/NativeGlassView.h"
@@ -37,6 +38,9 @@ GlassPanel::GlassPanel(GlassMaterial material, qreal cornerRadius, GlassBlending
         m_fallbackGlass->setCornerRadius(cornerRadius);
         m_contentContainer->setParent(m_fallbackGlass);
     }
+    // Glass only holds and draws: what sits on it shows in its place.
+    for (QWidget* holder : {static_cast<QWidget*>(this), m_contentContainer, backingView()})
+        AccessibleTree::present(*holder, AccessibleTree::Kind::Container);
     refreshAppearance(m_fallbackTintColor);
     connect(&AppearanceNotifier::instance(), &AppearanceNotifier::changed, this,
             [this] { refreshAppearance(m_fallbackTintColor); });

@@ -2,9 +2,11 @@
 
 #include "ui/InfoPill.h"
 
+#include "ui/AccessibleTree.h"
 #include "ui/ElidedLabel.h"
 #include "ui/GlassPanel.h"
 #include "ui/Palette.h"
+#include "ui/StatusAnnouncer.h"
 #include "ui/SymbolView.h"
 #include "ui/SystemColor.h"
 #include "ui/UiFont.h"
@@ -27,17 +29,15 @@ constexpr qreal textPoints = 11.5;
 
 // The pill speaks as one piece of static text named by its title; its icon and
 // label are not separate elements.
-class InfoPillAccessible : public QAccessibleWidget {
+class InfoPillAccessible : public AccessibleTree::Element {
 public:
-    explicit InfoPillAccessible(InfoPill* pill) : QAccessibleWidget(pill, QAccessible::StaticText)
-    {
-    }
+    explicit InfoPillAccessible(InfoPill* pill) : Element(pill, QAccessible::StaticText) {}
 
     QString text(QAccessible::Text t) const override
     {
         if (t == QAccessible::Name)
             return static_cast<InfoPill*>(widget())->title();
-        return QAccessibleWidget::text(t);
+        return Element::text(t);
     }
     int childCount() const override { return 0; }
     QAccessibleInterface* child(int) const override { return nullptr; }
@@ -79,10 +79,12 @@ InfoPill::InfoPill(const QString& symbolName, const QString& title, bool isReady
     m_label->setFont(UiFont::system(textPoints, QFont::Medium));
     setAttribute(Qt::WA_TranslucentBackground);
     update(symbolName, title, isReady);
+    m_announcer = new StatusAnnouncer(*this);
 }
 
 void InfoPill::update(const QString& symbolName, const QString& title, bool isReady)
 {
+    const bool changed = title != m_label->text();
     m_iconView->setSymbolName(symbolName);
     m_iconView->setTint(iconTint(isReady));
     m_label->setText(title);
@@ -91,6 +93,13 @@ void InfoPill::update(const QString& symbolName, const QString& title, bool isRe
     layoutContent();
     QAccessibleEvent nameChanged(this, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&nameChanged);
+    if (changed && m_announcer)
+        m_announcer->announce(title);
+}
+
+void InfoPill::announceTitle()
+{
+    m_announcer->announce(title());
 }
 
 QString InfoPill::title() const

@@ -6,10 +6,11 @@
 
 class ElidedLabel;
 class GlassPanel;
+class StatusAnnouncer;
 class SymbolView;
 
 // The status capsule: a tinted symbol and one line of text on clear glass; one
-// static-text element to assistive technology.
+// static-text element to assistive technology, which is told each new text.
 class InfoPill : public QWidget {
     Q_OBJECT
 public:
@@ -20,7 +21,11 @@ public:
              QWidget* parent = nullptr);
 
     using QWidget::update;
+    // A new title is announced to screen readers.
     void update(const QString& symbolName, const QString& title, bool isReady);
+    // Announces the title again, though it has not changed: the answer to an action
+    // that was refused for the reason it already gives.
+    void announceTitle();
 
     QString title() const;
     GlassPanel* glass() const { return m_glass; }
@@ -39,4 +44,5 @@ private:
     GlassPanel* m_glass = nullptr;
     SymbolView* m_iconView = nullptr;
     ElidedLabel* m_label = nullptr;
+    StatusAnnouncer* m_announcer = nullptr;
 };

@@ -23,7 +23,9 @@ AppearanceColor label()
 
 AppearanceColor secondaryLabel()
 {
-    return {rgba(0, 0, 0, 0.5), rgba(255, 255, 255, 0.55)};
+    // Darker than the Mac's 0.5 in light mode: small grey text on the lighter glass here
+    // would read at under 4.5:1.
+    return {rgba(0, 0, 0, 0.62), rgba(255, 255, 255, 0.55)};
 }
 
 AppearanceColor tertiaryLabel()

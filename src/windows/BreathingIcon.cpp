@@ -2,6 +2,8 @@
 
 #include "windows/BreathingIcon.h"
 
+#include "ui/AccessibleTree.h"
+
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QSequentialAnimationGroup>
@@ -11,6 +13,8 @@ BreathingIcon::BreathingIcon(std::optional<QIcon> icon, QWidget* parent)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAccessibleName(QStringLiteral("Tavimo"));
+    // The name beside it says the same: a screen reader would read it twice.
+    AccessibleTree::present(*this, AccessibleTree::Kind::Decoration);
 }
 
 void BreathingIcon::startBreathing()

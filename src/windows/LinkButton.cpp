@@ -2,6 +2,7 @@
 
 #include "windows/LinkButton.h"
 
+#include "ui/AccessibleTree.h"
 #include "ui/ButtonKeys.h"
 #include "ui/SystemColor.h"
 
@@ -15,6 +16,7 @@ LinkButton::LinkButton(const QString& title, const QFont& font, AppearanceColor 
     setFont(font);
     setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
+    AccessibleTree::present(*this, AccessibleTree::Kind::Link);
 }
 
 QSize LinkButton::sizeHint() const

@@ -6,6 +6,7 @@
 #include "windows/MainWindowController.h"
 
 #include "platform/Platform.h"
+#include "ui/AccessibleTree.h"
 #include "ui/AppIcon.h"
 #include "ui/GlassButton.h"
 #include "ui/GlassPanel.h"
@@ -31,6 +32,15 @@ constexpr QSize kWindowSize{392, 456};
 // own opacity small text reaches about 1.9:1. Its small size keeps it a quiet footer.
 constexpr qreal kDeveloperLinkAlpha = 0.6;
 
+void centreOnPrimaryScreen(QWidget& window)
+{
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), window.size());
+        frame.moveCenter(screen->availableGeometry().center());
+        window.move(frame.topLeft());
+    }
+}
+
 std::unique_ptr<QWidget> makeMainWindow()
 {
     auto window = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::WindowTitleHint |
@@ -39,11 +49,8 @@ std::unique_ptr<QWidget> makeMainWindow()
     window->setWindowTitle(QStringLiteral("Tavimo"));
     window->setFixedSize(kWindowSize);
     window->setAttribute(Qt::WA_TranslucentBackground);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), kWindowSize);
-        frame.moveCenter(screen->availableGeometry().center());
-        window->move(frame.topLeft());
-    }
+    AccessibleTree::present(*window, AccessibleTree::Kind::Frame);
+    centreOnPrimaryScreen(*window);
     return window;
 }
 
@@ -75,6 +82,7 @@ void MainWindowController::buildUI()
     auto* title = new TintedLabel(QStringLiteral("Tavimo"), UiFont::system(26, QFont::DemiBold),
                                   Palette::textPrimary(), content);
     title->setObjectName(QStringLiteral("title"));
+    title->markAsHeading();
 
     auto* subtitle =
         new TintedLabel(QStringLiteral("Lock your keyboard while you wipe it down.\n"
@@ -105,7 +113,8 @@ void MainWindowController::buildUI()
                                 UiFont::system(10.5, QFont::Medium),
                                 Palette::textTertiary().withAlpha(kDeveloperLinkAlpha), content);
     link->setObjectName(QStringLiteral("developerLink"));
-    link->setAccessibleName(QStringLiteral("Developer website, ") + DeveloperSite::kHost);
+    // Named by what it shows, so that a user who hears it can say what to click.
+    link->setAccessibleDescription(QStringLiteral("Developer website"));
     connect(link, &QAbstractButton::clicked, this, &MainWindowController::openDeveloperSite);
 
     for (QWidget* view : {static_cast<QWidget*>(icon), static_cast<QWidget*>(title),
@@ -113,6 +122,8 @@ void MainWindowController::buildUI()
                           static_cast<QWidget*>(lock), static_cast<QWidget*>(link)})
         view->show();
     new MainWindowLayout(*content, {icon, title, subtitle, capsule, lock, link});
+    if (m_window->size() != kWindowSize)
+        centreOnPrimaryScreen(*m_window); // grown for the desktop's larger text
     new BackgroundDrag(*content);
 
     startPermissionMonitoring();

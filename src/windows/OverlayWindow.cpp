@@ -3,8 +3,11 @@
 #include "windows/OverlayWindow.h"
 
 #include "platform/Platform.h"
+#include "ui/AccessibleTree.h"
 #include "ui/AppIcon.h"
+#include "ui/AppearanceNotifier.h"
 #include "ui/ContinuousCorners.h"
+#include "ui/FocusAwareButton.h"
 #include "ui/GlassButton.h"
 #include "ui/GlassPanel.h"
 #include "ui/Palette.h"
@@ -66,6 +69,16 @@ OverlayWindow::OverlayWindow(QScreen* screen, std::function<void()> onUnlock, bo
     setAttribute(Qt::WA_DeleteOnClose, false);
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Tavimo"));
+    // What a screen reader says when the overlay takes the focus: the keys it would
+    // suggest pressing do nothing now, so it says what does.
+    AccessibleTree::present(*this, AccessibleTree::Kind::Frame);
+    setAccessibleName(QStringLiteral("Keyboard locked"));
+    setAccessibleDescription(
+        isPrimaryDisplay ? QStringLiteral("The keyboard is locked. Click “Unlock keyboard” "
+                                          "with the mouse or touchpad to end it.")
+                         : QStringLiteral("The keyboard is locked. Click “Unlock keyboard” "
+                                          "on the main screen with the mouse or touchpad to end "
+                                          "it."));
     const QRect frame = screen ? screen->geometry() : QRect();
     if (screen)
         setScreen(screen);
@@ -82,6 +95,11 @@ OverlayWindow::OverlayWindow(QScreen* screen, std::function<void()> onUnlock, bo
     if (m_isTranslucent)
         setAttribute(Qt::WA_TranslucentBackground);
     tintBackdrop();
+    // Light and dark tint the backdrop differently.
+    connect(&AppearanceNotifier::instance(), &AppearanceNotifier::changed, this, [this] {
+        tintBackdrop();
+        update();
+    });
 
     buildContent(std::move(onUnlock));
 
@@ -117,6 +135,7 @@ void OverlayWindow::buildContent(std::function<void()> onUnlock)
                                   UiFont::system(m.titleFontSize, QFont::DemiBold),
                                   Palette::textPrimary(), content);
     title->setObjectName(QStringLiteral("title"));
+    title->markAsHeading();
     placeCentred(*title, centreX, icon->geometry().bottom() + 1 + m.iconToTitleGap,
                  title->sizeHint());
 
@@ -134,8 +153,11 @@ void OverlayWindow::buildContent(std::function<void()> onUnlock)
                                        QStringLiteral("lock.open.fill"), content);
         unlock->setObjectName(QStringLiteral("unlockButton"));
         unlock->setFollowsWindowActivity(false);
+        unlock->button()->setAccessibleDescription(
+            QStringLiteral("Keys are locked: click it with the mouse or touchpad."));
         unlock->onClick = std::move(onUnlock);
-        placeCentred(*unlock, centreX, messageLabel->geometry().bottom() + 1 + 28, {236, 52});
+        placeCentred(*unlock, centreX, messageLabel->geometry().bottom() + 1 + 28,
+                     unlock->sizeHint().expandedTo({236, 52}));
 
         auto* hint =
             new TintedLabel(QStringLiteral("Click once to return"),
@@ -143,21 +165,45 @@ void OverlayWindow::buildContent(std::function<void()> onUnlock)
         hint->setObjectName(QStringLiteral("hint"));
         placeCentred(*hint, centreX, unlock->geometry().bottom() + 1 + 10, hint->sizeHint());
     }
-    balanceVertically(*content, m);
+    growCardToFit(*card, m);
+    balanceVertically(*content, card->height(), m.iconTopInset);
 
     // Read once: an overlay keeps the motion setting it was made with.
     if (!platform::desktop().prefersReducedMotion())
         icon->startBreathing();
 }
 
+// The desktop's larger text can need more room than the card has: it grows, centred,
+// keeping the top inset below the content and a margin either side.
+void OverlayWindow::growCardToFit(GlassPanel& card, const Metrics& m)
+{
+    constexpr int kSideMargin = 24;
+    QWidget* content = card.contentContainer();
+    int widest = 0;
+    int bottom = 0;
+    for (const QWidget* child : content->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        widest = std::max(widest, child->width());
+        bottom = std::max(bottom, child->geometry().bottom() + 1);
+    }
+    const QSize needed =
+        card.size().expandedTo({widest + 2 * kSideMargin, bottom + m.iconTopInset});
+    if (needed == card.size())
+        return;
+    const int shift = (needed.width() - card.width()) / 2;
+    for (QWidget* child : content->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        child->move(child->pos() + QPoint(shift, 0));
+    card.setGeometry((width() - needed.width()) / 2, (height() - needed.height()) / 2,
+                     needed.width(), needed.height());
+}
+
 // The content hangs from the top inset; where it leaves more room below it than that
 // inset (the small card's few lines), it moves down to sit in the middle instead.
-void OverlayWindow::balanceVertically(QWidget& content, const Metrics& m)
+void OverlayWindow::balanceVertically(QWidget& content, int cardHeight, int topInset)
 {
     int bottom = 0;
     for (const QWidget* child : content.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         bottom = std::max(bottom, child->geometry().bottom() + 1);
-    const int shift = (m.cardHeight - bottom - m.iconTopInset) / 2;
+    const int shift = (cardHeight - bottom - topInset) / 2;
     if (shift <= 0)
         return;
     for (QWidget* child : content.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
@@ -220,15 +266,6 @@ void OverlayWindow::paintEvent(QPaintEvent*)
         painter.fillRect(rect(), SystemColor::windowBackground().resolved());
         painter.fillRect(rect(), Palette::overlayScrim().resolved());
     }
-}
-
-void OverlayWindow::changeEvent(QEvent* event)
-{
-    if (event->type() == QEvent::ApplicationPaletteChange) {
-        tintBackdrop(); // light and dark tint differently
-        update();
-    }
-    QWidget::changeEvent(event);
 }
 
 void OverlayWindow::mousePressEvent(QMouseEvent* event)

@@ -53,14 +53,14 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void changeEvent(QEvent* event) override;
     // Every click that misses the button is taken here and does nothing.
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void buildContent(std::function<void()> onUnlock);
-    static void balanceVertically(QWidget& content, const Metrics& m);
+    void growCardToFit(GlassPanel& card, const Metrics& m);
+    static void balanceVertically(QWidget& content, int cardHeight, int topInset);
     void tintBackdrop();
 
     const bool m_isPrimaryDisplay;

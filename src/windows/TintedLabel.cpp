@@ -2,7 +2,8 @@
 
 #include "windows/TintedLabel.h"
 
-#include <QEvent>
+#include "ui/AccessibleTree.h"
+#include "ui/AppearanceNotifier.h"
 
 TintedLabel::TintedLabel(const QString& text, const QFont& font, AppearanceColor color,
                          QWidget* parent)
@@ -12,15 +13,18 @@ TintedLabel::TintedLabel(const QString& text, const QFont& font, AppearanceColor
     setAlignment(Qt::AlignCenter);
     setTextFormat(Qt::PlainText);
     setTextInteractionFlags(Qt::NoTextInteraction);
+    AccessibleTree::present(*this, AccessibleTree::Kind::Text);
     applyColor();
     adjustSize();
+    // A child widget is never told of a new application palette through its own change
+    // events once it holds a palette of its own, so it listens to the application.
+    connect(&AppearanceNotifier::instance(), &AppearanceNotifier::changed, this,
+            &TintedLabel::applyColor);
 }
 
-void TintedLabel::changeEvent(QEvent* event)
+void TintedLabel::markAsHeading()
 {
-    if (event->type() == QEvent::ApplicationPaletteChange)
-        applyColor();
-    QLabel::changeEvent(event);
+    AccessibleTree::present(*this, AccessibleTree::Kind::Heading);
 }
 
 void TintedLabel::applyColor()

@@ -14,8 +14,8 @@ public:
     TintedLabel(const QString& text, const QFont& font, AppearanceColor color,
                 QWidget* parent = nullptr);
 
-protected:
-    void changeEvent(QEvent* event) override;
+    // A window's title: screen readers list it as a heading.
+    void markAsHeading();
 
 private:
     void applyColor();

@@ -62,9 +62,13 @@ export QT_QPA_PLATFORM=xcb
 
 if [ "$two" = 1 ]; then
     s=$scale
-    if ! xrandr --setmonitor '*LEFT' $((1920 * s))/508x$((1080 * s))/286+0+0 screen ||
-        ! xrandr --setmonitor RIGHT $((1280 * s))/338x$((1024 * s))/270+$((1920 * s))+0 none; then
-        echo "with-xvfb: could not define two monitors" >&2
+    # xrandr talks about gamma and sizes as it goes: only a failure is worth showing.
+    if ! xrandr --setmonitor '*LEFT' $((1920 * s))/508x$((1080 * s))/286+0+0 screen \
+        >>"$work/xrandr.log" 2>&1 ||
+        ! xrandr --setmonitor RIGHT $((1280 * s))/338x$((1024 * s))/270+$((1920 * s))+0 none \
+            >>"$work/xrandr.log" 2>&1; then
+        echo "with-xvfb: could not define two monitors:" >&2
+        cat "$work/xrandr.log" >&2
         exit 1
     fi
 fi

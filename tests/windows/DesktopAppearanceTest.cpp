@@ -3,16 +3,20 @@
 // The desktop portal's light/dark preference and animation switch, from a stand-in portal
 // on a private session bus, with GNOME's schema missing (as in a sandbox).
 #include "WindowsTestSupport.h"
+#include "support/Contrast.h"
 
 #include "platform/DesktopPreferences.h"
 #include "platform/linux/ReducedMotion.h"
 #include "support/FakeDesktopPortalProcess.h"
 #include "support/OutputRecorder.h"
 #include "ui/AppearanceNotifier.h"
+#include "ui/ElidedLabel.h"
 #include "windows/MainWindowController.h"
+#include "windows/OverlayWindow.h"
 
 #include <QDBusVariant>
 #include <QLabel>
+#include <QScopeGuard>
 
 namespace {
 
@@ -30,6 +34,25 @@ double drawnLightness(QWidget& widget)
         for (int x = 0; x < image.width(); x += 2)
             sum += QColor(image.pixel(x, y)).lightnessF();
     return sum / (((image.height() + 1) / 2) * ((image.width() + 1) / 2));
+}
+
+// Every text of a window, read off its drawn pixels against the fill behind it, one line
+// per text added to report; fails below 4.5:1.
+void verifyEveryTextReads(QWidget& window, const QList<QWidget*>& texts, const char* when,
+                          QStringList& report)
+{
+    for (QWidget* text : texts) {
+        const QRect area(text->mapTo(&window, QPoint()), text->size());
+        const QImage shot = window.grab(area).toImage();
+        const Contrast::TextOnFill measured =
+            Contrast::textOnFill(shot, QRect(QPoint(), text->size()));
+        const QString line = QStringLiteral("%1, %2: %3:1, %4 on %5")
+                                 .arg(when, text->objectName())
+                                 .arg(measured.ratio, 0, 'f', 2)
+                                 .arg(QColor(measured.text).name(), QColor(measured.fill).name());
+        report << line;
+        QVERIFY2(measured.ratio >= 4.5, qPrintable(line));
+    }
 }
 
 } // namespace
@@ -52,10 +75,14 @@ private slots:
     }
 
     // Every open window changes together, the main window's drawn pixels and a plain Qt
-    // window alike; a light wish on a light desktop, or none at all, hands Qt's own
-    // palette back untouched.
+    // window alike, every text of the main window and of an overlay with them, in the
+    // same turn of the event loop; a light wish on a light desktop, or none at all, hands
+    // Qt's own palette back untouched.
     void aSwitchOfColourSchemeRecoloursEveryOpenWindow()
     {
+        QStringList report;
+        const auto printReport =
+            qScopeGuard([&report] { qInfo("%s", qPrintable(report.join('\n'))); });
         OutputRecorder output;
         const QPalette ofQt = QGuiApplication::palette();
         QCOMPARE(appearanceOf(ofQt), Appearance::Light);
@@ -64,25 +91,41 @@ private slots:
         QLabel other(QStringLiteral("Another window of Tavimo"));
         other.setAutoFillBackground(true);
         other.resize(300, 100);
+        OverlayWindow overlay(QGuiApplication::primaryScreen(), [] {});
         main.show();
         other.show();
+        overlay.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
+        QVERIFY(QTest::qWaitForWindowExposed(&overlay));
+        QList<QWidget*> mainTexts{controller.permissionStatus()->label()};
+        for (const char* name : {"title", "subtitle", "developerLink"})
+            mainTexts << main.findChild<QWidget*>(QLatin1String(name));
+        QList<QWidget*> overlayTexts;
+        for (const char* name : {"title", "message", "hint"})
+            overlayTexts << overlay.findChild<QWidget*>(QLatin1String(name));
+        controller.permissionStatus()->label()->setObjectName(QStringLiteral("capsule"));
 
         AppearanceNotifier::instance().followDesktop();
         QTRY_VERIFY(AppearanceNotifier::instance().hasHeardFromDesktop());
         QCOMPARE(QGuiApplication::palette(), ofQt);
         const double lightMain = drawnLightness(main);
         QCOMPARE_GT(lightMain, 0.6);
+        verifyEveryTextReads(main, mainTexts, "light", report);
+        verifyEveryTextReads(overlay, overlayTexts, "light", report);
 
         QVERIFY(m_portal.set(kAppearance, kColorScheme, 1u));
         QTRY_COMPARE(currentAppearance(), Appearance::Dark);
         QCOMPARE_LT(drawnLightness(main), 0.35);
         QCOMPARE_LT(drawnLightness(other), 0.35);
+        verifyEveryTextReads(main, mainTexts, "switched to dark", report);
+        verifyEveryTextReads(overlay, overlayTexts, "switched to dark", report);
 
         QVERIFY(m_portal.set(kAppearance, kColorScheme, 2u));
         QTRY_COMPARE(currentAppearance(), Appearance::Light);
         QCOMPARE(QGuiApplication::palette(), ofQt);
         QCOMPARE(drawnLightness(main), lightMain);
+        verifyEveryTextReads(main, mainTexts, "switched back to light", report);
+        verifyEveryTextReads(overlay, overlayTexts, "switched back to light", report);
 
         QVERIFY(m_portal.set(kAppearance, kColorScheme, 1u));
         QTRY_COMPARE(currentAppearance(), Appearance::Dark);

@@ -89,7 +89,12 @@ void showKeyboardAccessHelp(AccessProblem problem, std::function<void()> askAgai
     }
     const KeyboardAccessHelpText help = keyboardAccessHelpText(problem);
     box->setText(help.text);
-    box->setInformativeText(help.informative);
+    // The capsule's words come from the Mac, where they name a permission; here they could
+    // be taken for the screen-reader stack.
+    box->setInformativeText(help.informative +
+                            QStringLiteral("\n\nOn Linux, \u201cAccessibility access\u201d in "
+                                           "Tavimo means permission to lock the keyboard; it has "
+                                           "nothing to do with screen readers."));
     if (authenticate) {
         box->removeButton(authenticate);
         authenticate->deleteLater();
