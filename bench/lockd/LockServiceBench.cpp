@@ -8,6 +8,7 @@
 // Run under tests/support/with-bus.sh --system.
 //   LockServiceBench [locks] [keyboards]
 #include "BenchStats.h"
+#include "ProcessFigures.h"
 #include "support/FakeLoginManagerProcess.h"
 #include "support/FakePolkitProcess.h"
 
@@ -71,36 +72,14 @@ void stop(QProcess& process)
     waitFor([] { return !registered(); });
 }
 
-long field(pid_t pid, const char* name)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(name))
-            return line.mid(int(std::strlen(name))).trimmed().split(' ').first().toLong();
-    return -1;
-}
-
-double cpuSeconds(pid_t pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    // Fields after the command's closing parenthesis; utime and stime are 14 and 15.
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    return double(fields.value(11).toLong() + fields.value(12).toLong()) /
-           double(sysconf(_SC_CLK_TCK));
-}
-
 void printIdle(const char* name, pid_t pid)
 {
-    const double before = cpuSeconds(pid);
+    const double before = processfigures::cpuSeconds(pid);
     QThread::sleep(10);
-    const double used = cpuSeconds(pid) - before;
+    const double used = processfigures::cpuSeconds(pid) - before;
     std::printf("  %-44s VmRSS %ld kB   RssAnon %ld kB   CPU %.2f s in 10 s idle\n", name,
-                field(pid, "VmRSS:"), field(pid, "RssAnon:"), used);
+                processfigures::statusField(pid, "VmRSS:"),
+                processfigures::statusField(pid, "RssAnon:"), used);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 // Run as root under tests/support/with-bus.sh --system.
 //   LockServiceFloodBench [connections] [calls] [--host=PATH]
 #include "BenchStats.h"
+#include "ProcessFigures.h"
 #include "support/FakeLoginManagerProcess.h"
 #include "support/FakePolkitProcess.h"
 
@@ -79,28 +80,6 @@ QDBusMessage devices(const QString& method, const QVariantList& arguments = {})
         QStringLiteral("app.tavimo.Tavimo.Test.FakeDevices"), method);
     message.setArguments(arguments);
     return QDBusConnection::systemBus().call(message, QDBus::Block, 60000);
-}
-
-long rssKb(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
-
-double cpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    return double(fields.value(11).toLong() + fields.value(12).toLong()) /
-           double(sysconf(_SC_CLK_TCK));
 }
 
 // An allowed caller's Lock(), until it holds the lock; the lock is let go at once.
@@ -195,7 +174,7 @@ int main(int argc, char** argv)
     std::vector<double> quiet;
     for (int i = 0; i < 10; ++i)
         quiet.push_back(lockOnce().ms);
-    std::printf("  RSS before: %ld kB\n", rssKb(pid));
+    std::printf("  RSS before: %ld kB\n", processfigures::statusField(pid, "VmRSS:"));
     printLatencies("allowed caller's Lock(), quiet", quiet, 0, {});
 
     std::vector<std::unique_ptr<QProcess>> strangers;
@@ -218,7 +197,7 @@ int main(int argc, char** argv)
             ++errors;
             error = locked.error;
         }
-        peak = std::max(peak, rssKb(pid));
+        peak = std::max(peak, processfigures::statusField(pid, "VmRSS:"));
         QThread::msleep(100);
     }
     for (auto& stranger : strangers)
@@ -226,7 +205,8 @@ int main(int argc, char** argv)
     printLatencies("allowed caller's Lock(), during the flood", during, errors, error);
     std::printf("  RSS peak during the flood: %ld kB\n", peak);
     QThread::sleep(2);
-    std::printf("  RSS after the strangers left: %ld kB\n", rssKb(pid));
+    std::printf("  RSS after the strangers left: %ld kB\n",
+                processfigures::statusField(pid, "VmRSS:"));
 
     // The holder writes as fast as it can for 8 s.
     const QDBusMessage reply = QDBusConnection::systemBus().call(
@@ -239,7 +219,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no lock for the holder: %s\n", qPrintable(reply.errorName()));
         return 1;
     }
-    const double cpuBefore = cpuSeconds(pid);
+    const double cpuBefore = processfigures::cpuSeconds(pid);
     long written = 0;
     const auto end = Clock::now() + std::chrono::seconds(8);
     while (Clock::now() < end) {
@@ -250,7 +230,8 @@ int main(int argc, char** argv)
     }
     std::printf("  holder writing as fast as it can for 8 s: %ld packets taken, service CPU "
                 "%.2f s (%.0f %%)\n",
-                written, cpuSeconds(pid) - cpuBefore, (cpuSeconds(pid) - cpuBefore) / 8 * 100);
+                written, processfigures::cpuSeconds(pid) - cpuBefore,
+                (processfigures::cpuSeconds(pid) - cpuBefore) / 8 * 100);
     host.kill();
     host.waitForFinished();
     return 0;
