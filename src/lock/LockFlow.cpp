@@ -126,26 +126,18 @@ void MainWindowController::showOverlaysAfresh()
 {
     if (!m_blocker.isActive())
         return;
-    // A window shown anew goes on top of the others; the one with the button last, so
-    // that it ends up in front with the focus. Fresh windows, shown before the old ones
-    // hide, so that no moment leaves a screen uncovered.
-    std::vector<OverlayPtr> fresh;
-    for (const OverlayPtr& old : m_overlays) {
-        if (!old->coveredScreen())
-            continue;
-        fresh.emplace_back(
-            new OverlayWindow(old->coveredScreen(), unlockCallback(), old->isPrimaryDisplay()));
-        fresh.back()->showKeyboardHeld(m_blocker.isHeld());
-    }
-    for (const OverlayPtr& overlay : fresh)
-        if (!overlay->isPrimaryDisplay())
-            overlay->orderFrontRegardless();
-    for (const OverlayPtr& overlay : fresh)
-        if (overlay->isPrimaryDisplay())
-            overlay->makeKeyAndOrderFront();
-    for (const OverlayPtr& old : m_overlays)
-        old->orderOut();
-    m_overlays = std::move(fresh);
+    // A window shown anew goes on top of the others. Only the one with the button: it is
+    // what must be seen, and every fresh window costs time. Shown before the old one
+    // hides, so that no moment leaves its screen uncovered.
+    const auto primary = std::find_if(m_overlays.begin(), m_overlays.end(),
+                                      [](const OverlayPtr& o) { return o->isPrimaryDisplay(); });
+    if (primary == m_overlays.end() || !(*primary)->coveredScreen())
+        return;
+    OverlayPtr old = std::move(*primary);
+    primary->reset(new OverlayWindow(old->coveredScreen(), unlockCallback(), true));
+    (*primary)->showKeyboardHeld(m_blocker.isHeld());
+    (*primary)->makeKeyAndOrderFront();
+    old->orderOut();
 }
 
 void MainWindowController::giveUpCoveredLock()

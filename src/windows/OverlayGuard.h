@@ -14,17 +14,17 @@ class QWindow;
 // Keeps the overlays of a lock in front where the desktop does not do it for us (GNOME:
 // no overlay layer, so the overlays are ordinary full-screen windows that any new or
 // full-screen window can cover). There the focus is the one sign that something came
-// in front: when it leaves our windows, or they never get it, the overlays are shown
-// afresh, which puts them on top again; when that does not keep the focus (a few fresh
-// showings within a few seconds), the lock is given up rather than left with its Unlock
+// in front: when it leaves our windows, or they never get it, the overlay with the Unlock
+// button is shown afresh, which puts it on top again; when that does not keep the focus (a few
+// fresh showings within a few seconds), the lock is given up rather than left with its Unlock
 // button hidden.
 class OverlayGuard final : public QObject {
     Q_OBJECT
 public:
-    // How long the focus may be elsewhere before the overlays are shown afresh, and how
+    // How long the focus may be elsewhere before the overlay is shown afresh, and how
     // long a fresh showing has to bring it back.
-    static constexpr int kGraceMs = 250;
-    static constexpr int kDeadlineMs = 700;
+    static constexpr int kGraceMs = 100;
+    static constexpr int kDeadlineMs = 400;
     // Fresh showings within kTriesWindowMs after which the lock is given up.
     static constexpr int kMaxTries = 3;
     static constexpr int kTriesWindowMs = 5000;
@@ -32,7 +32,7 @@ public:
     struct Hooks {
         // Whether the window is one of the lock's own.
         std::function<bool(const QWindow*)> isOurs;
-        // Shows the overlays afresh, the one with the button last and focused.
+        // Shows the overlay with the button afresh, focused.
         std::function<void()> showAfresh;
         // The overlays cannot be kept in front: end the lock.
         std::function<void()> giveUp;
