@@ -20,6 +20,8 @@ packages=(
     xcompmgr picom
     # a Wayland compositor with screenshots for the tests
     sway swaybg grim
+    # GNOME Shell, headless, and gjs with GTK for other programs' windows in its test
+    gnome-shell gjs gir1.2-gtk-3.0 libglib2.0-bin
     # switching the virtual mouse off, for the tests of a lock without a pointing device
     xinput
     # the screen-reader test: the accessibility bus and its Python bindings

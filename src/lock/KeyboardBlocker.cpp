@@ -46,6 +46,7 @@ bool KeyboardBlocker::start()
     access.addToMainLoop(*m_runLoopSource);
     access.enableTap(*m_eventTap, true);
     m_isActive = true;
+    m_isHeld = true;
     return true;
 }
 
@@ -73,6 +74,10 @@ TapEvent* KeyboardBlocker::tapCallback(TapProxy*, EventType type, TapEvent* even
         blocker->endedByPlatform();
         return nullptr;
     }
+    if (type == kEventTapReleasedByPlatform || type == kEventTapRetakenByPlatform) {
+        blocker->holdChangedByPlatform(type == kEventTapRetakenByPlatform);
+        return nullptr;
+    }
     if (type > 0xFFFFFFFDu && blocker->m_eventTap)
         keyboardAccess().enableTap(*blocker->m_eventTap, true);
     return nullptr;
@@ -86,4 +91,13 @@ void KeyboardBlocker::endedByPlatform()
     stop();
     if (onEndedByPlatform)
         onEndedByPlatform();
+}
+
+void KeyboardBlocker::holdChangedByPlatform(bool held)
+{
+    if (!m_isActive || m_isHeld == held)
+        return;
+    m_isHeld = held;
+    if (onHoldChangedByPlatform)
+        onHoldChangedByPlatform(held);
 }

@@ -30,6 +30,11 @@ public:
     // Called when the platform has ended the lock and cannot take it back (the keyboard
     // is free again); the blocker is inactive by then. Set by the owner, holding it weakly.
     std::function<void()> onEndedByPlatform;
+    // Called when the platform gives the keyboard back for a while without ending the
+    // lock (false: keys type), and when it holds it again (true). The blocker stays active.
+    std::function<void(bool held)> onHoldChangedByPlatform;
+    // False from the platform giving the keyboard back until it holds it again.
+    bool isHeld() const { return m_isActive && m_isHeld; }
 
     // Read-only views of the private state, for tests and diagnostics.
     bool hasEventTap() const { return m_eventTap != nullptr; }
@@ -42,9 +47,11 @@ public:
 
 private:
     void endedByPlatform();
+    void holdChangedByPlatform(bool held);
 
     std::unique_ptr<platform::EventTap> m_eventTap;
     std::unique_ptr<platform::RunLoopSource> m_runLoopSource;
     bool m_didRequestPermission = false;
     bool m_isActive = false;
+    bool m_isHeld = false;
 };

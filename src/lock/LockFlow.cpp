@@ -10,6 +10,9 @@
 #include "windows/OverlayWindow.h"
 
 #include <QGuiApplication>
+#include <QStyleHints>
+#include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -20,6 +23,7 @@ void MainWindowController::lockButtonClicked()
         return;
     }
     m_lockEndedByPlatform = false;
+    m_lockEndedWhy.clear();
 
     platform::KeyboardAccess& access = platform::keyboardAccess();
     // Without a pointing device nobody could click "Unlock keyboard": never lock then.
@@ -71,25 +75,41 @@ std::function<void()> MainWindowController::unlockCallback()
 {
     const QPointer<MainWindowController> self(this);
     return [self] {
-        if (self)
-            self->unlock();
+        if (!self)
+            return;
+        // The button appears under the pointer: the second click of a double-click on
+        // "Lock keyboard" would land on it.
+        if (self->m_lockedSince.isValid() &&
+            self->m_lockedSince.elapsed() <
+                QGuiApplication::styleHints()->mouseDoubleClickInterval())
+            return;
+        self->unlock();
     };
+}
+
+QScreen* MainWindowController::mainScreen(const QList<QScreen*>& covered) const
+{
+    if (m_window && m_window->isVisible()) {
+        if (QScreen* screen = m_window->screen(); covered.contains(screen))
+            return screen;
+    }
+    if (covered.contains(QGuiApplication::primaryScreen()))
+        return QGuiApplication::primaryScreen();
+    return covered.isEmpty() ? nullptr : covered.first();
 }
 
 void MainWindowController::presentLockedOverlays()
 {
     // Every overlay is built (and every snapshot taken) before the first one shows.
     const QList<QScreen*> covered = screens();
-    // A lock without an unlock button would leave no way back but killing the process.
-    const bool primaryListed = covered.contains(QGuiApplication::primaryScreen());
+    // The button goes where the user looks: the screen of the window just clicked. Some
+    // screen always gets it: a lock without one would leave no way back.
+    QScreen* const main = mainScreen(covered);
     std::vector<OverlayPtr> built;
-    for (QScreen* screen : covered) {
-        if (primaryListed)
-            built.emplace_back(new OverlayWindow(screen, unlockCallback()));
-        else
-            built.emplace_back(new OverlayWindow(screen, unlockCallback(), built.empty()));
-    }
+    for (QScreen* screen : covered)
+        built.emplace_back(new OverlayWindow(screen, unlockCallback(), screen == main));
     m_overlays = std::move(built);
+    m_lockedSince.start();
 
     for (const OverlayPtr& overlay : m_overlays)
         overlay->orderFrontRegardless();
@@ -100,10 +120,62 @@ void MainWindowController::presentLockedOverlays()
         }
     }
     followScreens(true);
+    guardOverlays();
+}
+
+void MainWindowController::guardOverlays()
+{
+    m_overlayGuard.stop();
+    const auto primary = std::find_if(m_overlays.begin(), m_overlays.end(),
+                                      [](const OverlayPtr& o) { return o->isPrimaryDisplay(); });
+    if (primary == m_overlays.end() || !(*primary)->windowHandle())
+        return;
+    if (!platform::desktop().keepsAboveByItself(*(*primary)->windowHandle()))
+        m_overlayGuard.watch();
+}
+
+void MainWindowController::showOverlaysAfresh()
+{
+    if (!m_blocker.isActive())
+        return;
+    // A window shown anew goes on top of the others. Only the one with the button: it is
+    // what must be seen, and every fresh window costs time. Shown before the old one
+    // hides, so that no moment leaves its screen uncovered.
+    const auto primary = std::find_if(m_overlays.begin(), m_overlays.end(),
+                                      [](const OverlayPtr& o) { return o->isPrimaryDisplay(); });
+    if (primary == m_overlays.end() || !(*primary)->coveredScreen())
+        return;
+    OverlayPtr old = std::move(*primary);
+    primary->reset(new OverlayWindow(old->coveredScreen(), unlockCallback(), true));
+    (*primary)->showKeyboardHeld(m_blocker.isHeld());
+    (*primary)->makeKeyAndOrderFront();
+    old->orderOut();
+}
+
+void MainWindowController::giveUpCoveredLock()
+{
+    endLockByPlatform(QStringLiteral("Unlocked: a window came in front"));
+}
+
+void MainWindowController::handleHoldChangedByPlatform(bool held)
+{
+    for (const OverlayPtr& overlay : m_overlays)
+        overlay->showKeyboardHeld(held);
+    refreshPermissionStatus();
+}
+
+void MainWindowController::endLockByPlatform(const QString& why)
+{
+    unlock();
+    m_lockEndedByPlatform = true;
+    m_lockEndedWhy = why;
+    refreshPermissionStatus();
 }
 
 void MainWindowController::unlock()
 {
+    m_overlayGuard.stop();
+    m_lockedSince.invalidate();
     followScreens(false);
     m_blocker.stop();
     for (const OverlayPtr& overlay : m_overlays)
@@ -170,7 +242,5 @@ void MainWindowController::uncoverRemovedScreen(QScreen* screen)
 
 void MainWindowController::handleLockEndedByPlatform()
 {
-    unlock(); // the blocker is inactive already; the overlays go
-    m_lockEndedByPlatform = true;
-    refreshPermissionStatus();
+    endLockByPlatform({}); // the blocker is inactive already; the overlays go
 }

@@ -43,9 +43,11 @@ void MainWindowController::refreshPermissionStatus()
                    QStringLiteral("Let go of the keys to lock the keyboard"), false);
         return;
     }
-    if (m_lockEndedByPlatform) {
+    if (m_lockEndedByPlatform || (m_blocker.isActive() && !m_blocker.isHeld())) {
         showStatus(QStringLiteral("lock.open.fill"),
-                   QStringLiteral("Keyboard unlocked by the system"), false);
+                   m_lockEndedWhy.isEmpty() ? QStringLiteral("Keyboard unlocked by the system")
+                                            : m_lockEndedWhy,
+                   false);
         return;
     }
     if (access.isProcessTrusted()) {

@@ -51,6 +51,10 @@ public:
     // Gives the keyboard focus to a window placed above all others. When that window
     // hides, the focus goes back to the window that had it, if that one still exists.
     virtual void makeKeyWindow(QWindow& window) = 0;
+    // Whether the desktop itself keeps a window placed above all others in front (an
+    // overlay layer, a watch on the stacking order); false where only losing the focus
+    // tells that another window came in front of it.
+    virtual bool keepsAboveByItself(const QWindow& window) = 0;
     // Whether a compositing manager blends translucent windows with what lies behind.
     virtual bool compositesWindows() = 0;
     // What the screen shows now, shrunk by the factor in each direction (each pixel

@@ -25,6 +25,11 @@ inline constexpr EventType kEventTapDisabledByUserInput = 0xFFFFFFFFu;
 // free again and enabling the tap cannot take it back. Delivered from the main loop, never
 // from inside a call of the tap's owner, so the owner may destroy the tap in the callback.
 inline constexpr EventType kEventTapEndedByPlatform = 0xFFFFFFF0u;
+// Sent, with no event and from the main loop, when the platform has given the keyboard
+// back for a while although the tap stays (it saw the process stall), and when it holds
+// the keyboard again.
+inline constexpr EventType kEventTapReleasedByPlatform = 0xFFFFFFF1u;
+inline constexpr EventType kEventTapRetakenByPlatform = 0xFFFFFFF2u;
 
 constexpr EventMask eventMaskBit(EventType type)
 {

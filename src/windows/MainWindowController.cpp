@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 void MainWindowController::DeferredDelete::operator()(QObject* object) const
 {
@@ -17,12 +18,25 @@ void MainWindowController::DeferredDelete::operator()(QObject* object) const
 }
 
 MainWindowController::MainWindowController(std::unique_ptr<QWidget> window)
-    : m_window(std::move(window))
+    : m_window(std::move(window)), m_overlayGuard({[this](const QWindow* w) {
+                                                       for (const OverlayPtr& overlay : m_overlays)
+                                                           if (w && overlay->windowHandle() == w)
+                                                               return true;
+                                                       return false;
+                                                   },
+                                                   [this] { showOverlaysAfresh(); },
+                                                   [this] {
+                                                       giveUpCoveredLock();
+                                                   }})
 {
     const QPointer<MainWindowController> self(this);
     m_blocker.onEndedByPlatform = [self] {
         if (self)
             self->handleLockEndedByPlatform();
+    };
+    m_blocker.onHoldChangedByPlatform = [self](bool held) {
+        if (self)
+            self->handleHoldChangedByPlatform(held);
     };
 }
 

@@ -5,10 +5,12 @@
 #include "lock/KeyboardBlocker.h"
 #include "ui/GlassButton.h"
 #include "ui/InfoPill.h"
+#include "windows/OverlayGuard.h"
 
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <functional>
@@ -46,6 +48,8 @@ public:
     void unlock();
     // The platform ended the lock by itself: the overlays go and the capsule says so.
     void handleLockEndedByPlatform();
+    // The platform gave the keyboard back for a while (held false) or holds it again.
+    void handleHoldChangedByPlatform(bool held);
 
     // Permission monitor.
     void startPermissionMonitoring();
@@ -63,6 +67,7 @@ public:
     QTimer* permissionPollTimer() const { return m_permissionPollTimer; }
     bool permissionRequestInFlight() const { return m_permissionRequestInFlight; }
     bool lockEndedByPlatform() const { return m_lockEndedByPlatform; }
+    const OverlayGuard& overlayGuard() const { return m_overlayGuard; }
 
     // Replaces the list of screens the lock covers (QGuiApplication::screens()) when it
     // starts; screens added or removed later are Qt's. Tests only.
@@ -79,6 +84,14 @@ private:
     void buildUI();
     QList<QScreen*> screens() const;
     std::function<void()> unlockCallback();
+    // The screen that gets the unlock button: the one holding the main window at the
+    // click, else the primary screen, else the first covered one.
+    QScreen* mainScreen(const QList<QScreen*>& covered) const;
+    // Where the desktop does not keep the overlays in front by itself.
+    void guardOverlays();
+    void showOverlaysAfresh();
+    void giveUpCoveredLock();
+    void endLockByPlatform(const QString& why);
     // While locked, a screen that comes gets an overlay and one that goes loses its
     // own, and the unlock button stays on a screen that is still there.
     void followScreens(bool follow);
@@ -98,6 +111,11 @@ private:
     bool m_permissionRequestInFlight = false;
     // From a lock the platform ended until the next click on the lock button.
     bool m_lockEndedByPlatform = false;
+    QString m_lockEndedWhy;
+    // Since the lock started: a click on Unlock within the double-click interval is the
+    // second half of the double-click that locked.
+    QElapsedTimer m_lockedSince;
+    OverlayGuard m_overlayGuard;
     std::function<QList<QScreen*>()> m_screensForTesting;
     QMetaObject::Connection m_screenAdded;
     QMetaObject::Connection m_screenRemoved;

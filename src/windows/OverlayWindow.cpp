@@ -228,6 +228,28 @@ void OverlayWindow::orderOut()
     hide();
 }
 
+void OverlayWindow::showKeyboardHeld(bool held)
+{
+    auto* title = findChild<QLabel*>(QStringLiteral("title"));
+    auto* message = findChild<QLabel*>(QStringLiteral("message"));
+    if (!title || !message || !m_card)
+        return;
+    const int centreX = m_card->width() / 2;
+    if (held) {
+        title->setText(QStringLiteral("Keyboard locked"));
+        message->setText(m_isPrimaryDisplay
+                             ? QStringLiteral("Wipe it down safely. Your keys won\u2019t type.")
+                             : QStringLiteral("Typing is paused while you clean."));
+    } else {
+        title->setText(QStringLiteral("Keyboard unlocked"));
+        message->setText(QStringLiteral("The system gave it back: your keys type."));
+    }
+    for (QLabel* label : {title, message}) {
+        label->adjustSize();
+        label->move(centreX - label->width() / 2, label->y());
+    }
+}
+
 // Tint and scrim go onto the small snapshot once, so that painting is one stretched
 // image, not three full-screen layers.
 void OverlayWindow::tintBackdrop()

@@ -51,6 +51,10 @@ public:
     void makeKeyAndOrderFront();
     void orderOut();
 
+    // Says on the card whether the keyboard is held, or was given back by the system
+    // while the lock lasts (keys type then, though the overlay is still up).
+    void showKeyboardHeld(bool held);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     // Every click that misses the button is taken here and does nothing.

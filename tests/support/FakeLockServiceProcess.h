@@ -24,4 +24,9 @@ public:
     int count(const QString& call) { return int(calls().count(call)); }
     QString lockState();     // "none", "held", "released" or "ended"
     QList<int> heartbeats(); // ms after the grant, per byte
+    // Writes "R" (keyboard given back) or "L" (held again) to the lock's socket.
+    bool send(const QString& byte) { return boolFrom(call(QStringLiteral("Send"), {byte})); }
+    bool setSilenceMs(int ms) { return boolFrom(call(QStringLiteral("SetSilenceMs"), {ms})); }
+    // What the stand-in wrote by itself or when told: "R@ms" or "L@ms" after the grant.
+    QStringList sent() { return listFrom(call(QStringLiteral("Sent"))); }
 };

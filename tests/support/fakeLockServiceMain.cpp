@@ -4,7 +4,9 @@
 // named by DBUS_SYSTEM_BUS_ADDRESS (a private one: see with-bus.sh) until killed, and
 // answers Lock, CanLock and Authorize the way the real service does, without touching any
 // device. Each lock is one end of a socket pair; the stand-in keeps the other and records
-// every heartbeat byte. Tests drive it and read what it saw through the control object.
+// every heartbeat byte. Like the real service it gives the keyboard back after a silence
+// ('R' on the lock's socket, 2 s unless told otherwise) and takes it again on the next
+// heartbeat ('L'). Tests drive it and read what it saw through the control object.
 //   fake-lock-service [initial CanLock answer, "yes" by default]
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -14,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -31,6 +34,8 @@ struct StandInState {
     QStringList calls; // "CanLock", "Lock", "Authorize:interactive" or "Authorize:plain"
     QString lockState = QStringLiteral("none"); // "held", "released" (by the client), "ended"
     QStringList heartbeats;                     // ms after the lock was granted, one per byte
+    int silenceMs = 2000; // heartbeat silence after which the keyboard is given back
+    QStringList sent;     // "R@ms" or "L@ms", what the stand-in wrote to the lock
 };
 
 class KeyboardLock : public QObject, protected QDBusContext {
@@ -38,7 +43,20 @@ class KeyboardLock : public QObject, protected QDBusContext {
     Q_CLASSINFO("D-Bus Interface", "app.tavimo.Tavimo.KeyboardLock1")
 
 public:
-    explicit KeyboardLock(StandInState& state) : m_state(state) {}
+    explicit KeyboardLock(StandInState& state) : m_state(state)
+    {
+        m_silence.setSingleShot(true);
+        connect(&m_silence, &QTimer::timeout, this, [this] { m_givenBack = send('R'); });
+    }
+    // Writes one message byte to the lock's socket, as the service does.
+    bool send(char byte)
+    {
+        if (!m_notifier || ::send(m_fd, &byte, 1, MSG_NOSIGNAL | MSG_DONTWAIT) != 1)
+            return false;
+        m_state.sent.append(
+            QStringLiteral("%1@%2").arg(QChar::fromLatin1(byte)).arg(m_granted.elapsed()));
+        return true;
+    }
     void endLock()
     {
         if (m_notifier) {
@@ -83,12 +101,18 @@ public slots:
         m_fd = ends[0];
         m_state.lockState = QStringLiteral("held");
         m_state.heartbeats.clear();
+        m_state.sent.clear();
+        m_givenBack = false;
         m_granted.start();
+        m_silence.start(m_state.silenceMs);
         m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
         connect(m_notifier, &QSocketNotifier::activated, this, [this] {
             char byte;
             if (::recv(m_fd, &byte, 1, MSG_DONTWAIT) > 0) {
                 m_state.heartbeats.append(QString::number(m_granted.elapsed()));
+                if (m_givenBack) // by the silence, not by a test's Send
+                    m_givenBack = !send('L');
+                m_silence.start(m_state.silenceMs);
                 return;
             }
             closeOurEnd();
@@ -103,6 +127,7 @@ public slots:
 private:
     void closeOurEnd()
     {
+        m_silence.stop();
         m_notifier->setEnabled(false);
         m_notifier->deleteLater(); // may be inside its own signal
         m_notifier = nullptr;
@@ -113,6 +138,8 @@ private:
     QPointer<QSocketNotifier> m_notifier;
     int m_fd = -1;
     QElapsedTimer m_granted;
+    QTimer m_silence;
+    bool m_givenBack = false;
 };
 
 class Control : public QObject {
@@ -135,6 +162,10 @@ public slots:
     bool SetLockError(const QString& name) { return (m_state.lockError = name), true; }
     bool SetAuthorizeGrants(bool grants) { return (m_state.authorizeGrants = grants), true; }
     bool EndLock() { return m_lock.endLock(), true; }
+    // "R" or "L": writes it to the lock's socket now.
+    bool Send(const QString& byte) { return byte.size() == 1 && m_lock.send(byte[0].toLatin1()); }
+    bool SetSilenceMs(int ms) { return (m_state.silenceMs = ms), true; }
+    QStringList Sent() const { return m_state.sent; }
     QStringList Calls() const { return m_state.calls; }
     QString LockState() const { return m_state.lockState; }
     QStringList Heartbeats() const { return m_state.heartbeats; }

@@ -7,7 +7,10 @@
 #include "windows/MainWindowController.h"
 #include "windows/OverlayWindow.h"
 
+#include <QElapsedTimer>
 #include <QScreen>
+#include <QStyleHints>
+#include <QWindow>
 
 // The controller's life, the permission monitor behind the status capsule, and what a
 // click on "Lock keyboard" does in every situation.
@@ -170,6 +173,11 @@ private slots:
 
         QPointer<OverlayWindow> primary = overlays[0];
         QPointer<OverlayWindow> secondary = overlays[1];
+        // The second click of a double-click on "Lock keyboard" lands on the button that
+        // appeared under the pointer: it must not unlock.
+        QTest::mouseClick(unlockButtonOf(primary)->button(), Qt::LeftButton);
+        QVERIFY(m_controller->blocker().isActive());
+        QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval());
         QTest::mouseClick(unlockButtonOf(primary)->button(), Qt::LeftButton);
         verifyUnlocked();
         QVERIFY(keyboard().count("removeFromMainLoop") >= 1);
@@ -249,6 +257,66 @@ private slots:
         clickLock();
         emit qGuiApp->screenAdded(right); // unlocked: nothing to cover
         verifyUnlocked();
+    }
+
+    // The button goes on the screen that holds the main window at the click.
+    void theUnlockButtonFollowsTheMainWindowsScreen()
+    {
+        QScreen* right = QGuiApplication::screens().at(1);
+        QWidget* window = m_controller->window();
+        window->windowHandle()->setScreen(right);
+        window->move(right->geometry().center() - window->rect().center());
+        QTRY_COMPARE(window->screen(), right);
+        clickLock();
+        const QList<OverlayWindow*> overlays = m_controller->overlays();
+        QCOMPARE(overlays.size(), 2);
+        QVERIFY(!overlays[0]->isPrimaryDisplay() && !unlockButtonOf(overlays[0]));
+        QVERIFY(overlays[1]->isPrimaryDisplay() && unlockButtonOf(overlays[1]));
+        QCOMPARE(overlays[1]->screen(), right);
+        QCOMPARE(desktop().keyWindows, QList<QWindow*>{overlays[1]->windowHandle()});
+    }
+
+    // Where the desktop does not keep the overlays in front (GNOME), a window that takes
+    // the focus during a lock puts them in front again; if that fails, the lock ends.
+    void overlaysCoveredByAnotherWindowComeBackOrTheLockEnds()
+    {
+        desktop().keepsAbove = false;
+        desktop().activates = true;
+        clickLock();
+        QVERIFY(m_controller->overlayGuard().isWatching());
+        QTRY_COMPARE(QGuiApplication::focusWindow(),
+                     m_controller->overlays().first()->windowHandle());
+
+        QWidget other;
+        other.resize(600, 400);
+        other.show();
+        bool stealsFocus = false;
+        connect(qGuiApp, &QGuiApplication::focusWindowChanged, &other, [&](QWindow* window) {
+            if (stealsFocus && window != other.windowHandle())
+                QTimer::singleShot(0, &other, [&] { other.activateWindow(); });
+        });
+        for (bool comesBack : {true, false}) {
+            const QList<OverlayWindow*> before = m_controller->overlays();
+            stealsFocus = !comesBack;
+            other.activateWindow();
+            QTRY_COMPARE(QGuiApplication::focusWindow(), other.windowHandle());
+            if (!comesBack)
+                break;
+            QElapsedTimer covered;
+            covered.start();
+            QTRY_VERIFY_WITH_TIMEOUT(m_controller->overlays().first() != before.first(), 1000);
+            QCOMPARE(m_controller->overlays().last(), before.last()); // no button: left alone
+            OverlayWindow* primary = m_controller->overlays().first();
+            QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::focusWindow(), primary->windowHandle(),
+                                      1000 - covered.elapsed());
+            QVERIFY(primary->isVisible() && unlockButtonOf(primary));
+            QVERIFY(m_controller->blocker().isActive());
+        }
+        // The other window takes the focus back each time: the keyboard is given back,
+        // and the capsule says why.
+        QTRY_VERIFY_WITH_TIMEOUT(!m_controller->blocker().isActive(), 4000);
+        verifyUnlocked();
+        QCOMPARE(capsule().title, QStringLiteral("Unlocked: a window came in front"));
     }
 
     void aControllerGoneReleasesTheKeyboardAndIgnoresItsCallbacks()

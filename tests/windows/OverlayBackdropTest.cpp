@@ -58,6 +58,10 @@ public:
     bool revealFile(const QString& path) override { return m_x.revealFile(path); }
     void placeAboveAllWindows(QWindow& window) override { m_x.placeAboveAllWindows(window); }
     void makeKeyWindow(QWindow& window) override { m_x.makeKeyWindow(window); }
+    bool keepsAboveByItself(const QWindow& window) override
+    {
+        return m_x.keepsAboveByItself(window);
+    }
     bool compositesWindows() override { return m_x.compositesWindows(); }
     QImage screenSnapshot(QScreen&, int) override { return {}; }
 

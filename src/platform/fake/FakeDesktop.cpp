@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QPixmap>
 #include <QScreen>
+#include <QWindow>
 
 namespace platform {
 
@@ -18,6 +19,13 @@ bool FakeDesktop::revealFile(const QString& path)
 {
     revealedFiles.append(path);
     return true;
+}
+
+void FakeDesktop::makeKeyWindow(QWindow& window)
+{
+    keyWindows.append(&window);
+    if (activates)
+        window.requestActivate();
 }
 
 QImage FakeDesktop::screenSnapshot(QScreen& screen, int shrinkFactor)

@@ -20,6 +20,10 @@ public:
     bool compositing = false;
     // False: no snapshot can be taken, as on Wayland.
     bool snapshots = true;
+    // False: overlays are kept in front by following the focus, as on GNOME.
+    bool keepsAbove = true;
+    // True: makeKeyWindow() activates the window, as a real desktop would.
+    bool activates = false;
 
     QList<QUrl> openedUrls;
     int keyboardAccessSettingsOpened = 0;
@@ -41,7 +45,8 @@ public:
         if (onPlaceAbove)
             onPlaceAbove(window);
     }
-    void makeKeyWindow(QWindow& window) override { keyWindows.append(&window); }
+    void makeKeyWindow(QWindow& window) override;
+    bool keepsAboveByItself(const QWindow&) override { return keepsAbove; }
     bool compositesWindows() override { return compositing; }
     QImage screenSnapshot(QScreen& screen, int shrinkFactor) override;
 };

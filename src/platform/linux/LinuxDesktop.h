@@ -16,6 +16,8 @@ public:
     bool revealFile(const QString& path) override;
     void placeAboveAllWindows(QWindow& window) override;
     void makeKeyWindow(QWindow& window) override;
+    // X11WindowStacking raises them again (and without an X server there is no desktop).
+    bool keepsAboveByItself(const QWindow&) override { return true; }
     bool compositesWindows() override;
     QImage screenSnapshot(QScreen& screen, int shrinkFactor) override;
 };

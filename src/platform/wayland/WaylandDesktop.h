@@ -24,6 +24,7 @@ public:
     bool revealFile(const QString& path) override;
     void placeAboveAllWindows(QWindow& window) override;
     void makeKeyWindow(QWindow& window) override;
+    bool keepsAboveByItself(const QWindow& window) override { return isOnOverlayLayer(window); }
     bool compositesWindows() override { return true; }
     QImage screenSnapshot(QScreen&, int) override { return {}; }
 
