@@ -179,7 +179,15 @@ void OverlayWindow::makeKeyAndOrderFront()
 
 void OverlayWindow::orderOut()
 {
+    if (QWindow* window = windowHandle(); window && isVisible())
+        platform::desktop().releaseFromAbove(*window);
     hide();
+}
+
+OverlayWindow::~OverlayWindow()
+{
+    if (QWindow* window = windowHandle())
+        platform::desktop().releaseFromAbove(*window);
 }
 
 // Tint and scrim go onto the small snapshot once, so that painting is one stretched

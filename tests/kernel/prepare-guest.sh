@@ -91,6 +91,16 @@ if ! [ -f "$stamp" ] || [ "$(cat "$stamp")" != "$deb" ]; then
     rm -rf "$root"
     mkdir -p "$root"
     dpkg-deb -x "$deb" "$root"
+    # Newer kernel packages put the modules under /usr/lib/modules: keep them at one
+    # place, and have both paths lead there for whichever one this system's kmod reads.
+    if ! [ -d "$root/lib/modules" ] && [ -d "$root/usr/lib/modules" ]; then
+        mkdir -p "$root/lib"
+        mv "$root/usr/lib/modules" "$root/lib/modules"
+    fi
+    if ! [ -e "$root/usr/lib/modules" ]; then
+        mkdir -p "$root/usr/lib"
+        ln -s ../../lib/modules "$root/usr/lib/modules"
+    fi
     release=$(ls "$root/lib/modules")
     # The package leaves modules.dep to its install scripts.
     depmod -b "$root" "$release"
