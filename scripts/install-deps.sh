@@ -40,6 +40,8 @@ packages=(
     libx11-dev libxtst-dev libxcb1-dev libxcb-render0-dev libxcb-xinput-dev
     # Wayland: the display plugin, Qt's native interface, the layer-shell protocol code
     qt6-wayland qt6-base-private-dev libwayland-dev libwayland-bin wayland-protocols
+    # Qt's own reader of the desktop portal (light and dark), for the appearance tests
+    qt6-xdgdesktopportal-platformtheme
     # icon and packages
     icnsutils dpkg-dev file desktop-file-utils debhelper fakeroot
     # what distributions check packages with, and the manual page reader

@@ -74,15 +74,17 @@ private slots:
         const double lightMain = drawnLightness(main);
         QCOMPARE_GT(lightMain, 0.6);
 
+        // Qt 6.8 and later hand a new palette on to other windows one turn of the event
+        // loop after the application's: each window is waited for.
         QVERIFY(m_portal.set(kAppearance, kColorScheme, 1u));
         QTRY_COMPARE(currentAppearance(), Appearance::Dark);
-        QCOMPARE_LT(drawnLightness(main), 0.35);
-        QCOMPARE_LT(drawnLightness(other), 0.35);
+        QTRY_COMPARE_LT(drawnLightness(main), 0.35);
+        QTRY_COMPARE_LT(drawnLightness(other), 0.35);
 
         QVERIFY(m_portal.set(kAppearance, kColorScheme, 2u));
         QTRY_COMPARE(currentAppearance(), Appearance::Light);
         QCOMPARE(QGuiApplication::palette(), ofQt);
-        QCOMPARE(drawnLightness(main), lightMain);
+        QTRY_COMPARE(drawnLightness(main), lightMain);
 
         QVERIFY(m_portal.set(kAppearance, kColorScheme, 1u));
         QTRY_COMPARE(currentAppearance(), Appearance::Dark);
@@ -101,7 +103,8 @@ private slots:
     }
 
     // A portal from before ReadOne, started while Tavimo runs, is asked through Read; one
-    // that does not know a setting takes back what the last one said.
+    // that does not know a setting takes back what the last one said. Light and dark come
+    // from this code only before Qt 6.5; from then on Qt's own reader has them.
     void aPortalThatComesLaterIsAskedAgainThroughTheOldMethod()
     {
         QVERIFY(m_portal.set(kGnome, kAnimations, false));
@@ -111,7 +114,9 @@ private slots:
             m_portal.start({QStringLiteral("--version-1"), kAppearance, kColorScheme,
                             QStringLiteral("uint"), QStringLiteral("1")});
         QVERIFY2(error.isEmpty(), qPrintable(error));
+#if QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
         QTRY_COMPARE(currentAppearance(), Appearance::Dark);
+#endif
         QTRY_VERIFY(!platform::desktopPrefersReducedMotion());
     }
 };
