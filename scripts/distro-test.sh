@@ -49,8 +49,17 @@ package() {
         --no-install-recommends "$work"/tavimo_*.deb >/dev/null
     dpkg -s tavimo | grep -E '^(Version|Depends):'
     tavimo --version
+    dpkg -L tavimo >"$work.files"
     DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq tavimo >/dev/null
-    ! dpkg -s tavimo >/dev/null 2>&1
+    ! dpkg -s tavimo >/dev/null 2>&1 || { echo "tavimo is still installed"; return 1; }
+    local left=0 path
+    while read -r path; do
+        if [ -e "$path" ] && ! [ -d "$path" ]; then
+            echo "left behind after purge: $path"
+            left=1
+        fi
+    done <"$work.files"
+    [ "$left" = 0 ] && echo "removed: nothing of the package left"
 }
 
 mkdir -p "$(dirname "$build")"
