@@ -43,7 +43,7 @@ packages=(
     # Qt's own reader of the desktop portal (light and dark), for the appearance tests
     qt6-xdgdesktopportal-platformtheme
     # icon and packages
-    icnsutils dpkg-dev file desktop-file-utils debhelper fakeroot
+    icnsutils dpkg-dev file desktop-file-utils build-essential debhelper fakeroot
     # what distributions check packages with, and the manual page reader
     lintian appstream man-db
     # a real X server, monitors, input injection and screenshots for the tests and the demo

@@ -32,8 +32,14 @@ fi
 # --- The kernel package -------------------------------------------------------------
 
 kernel_package() {
-    apt-cache depends linux-image-amd64 2>/dev/null |
-        sed -n 's/^ *Depends: \(linux-image-[0-9][^ ]*\)$/\1/p' | head -1
+    local image binary
+    image=$(apt-cache depends linux-image-amd64 2>/dev/null |
+        sed -n 's/^ *Depends: \(linux-image-[0-9][^ ]*\)$/\1/p' | head -1)
+    # Newer kernels split the image package: the kernel and its modules are in the
+    # linux-binary package it depends on.
+    binary=$( [ -z "$image" ] || apt-cache depends "$image" 2>/dev/null |
+        sed -n 's/^ *Depends: \(linux-binary-[0-9][^ ]*\)$/\1/p' | head -1)
+    echo "${binary:-$image}"
 }
 
 usable_deb() { dpkg-deb --info "$1" >/dev/null 2>&1; }
@@ -60,7 +66,7 @@ fetch_kernel() {
         echo "$deb"
         return
     fi
-    rm -f "$cache"/linux-image-*.deb
+    rm -f "$cache"/linux-image-*.deb "$cache"/linux-binary-*.deb
     local attempt
     for attempt in 1 2 3; do
         # As root apt cannot hand the download to its sandbox user in a build folder.

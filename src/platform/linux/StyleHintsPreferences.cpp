@@ -18,8 +18,9 @@ void StyleHintsPreferences::follow()
         return;
     m_following = true;
     if (QStyleHints* hints = QGuiApplication::styleHints())
+        // Queued: Qt hands its own palette out after the signal, and ours must come last.
         connect(hints, &QStyleHints::colorSchemeChanged, this,
-                &DesktopPreferences::colorSchemeChanged);
+                &DesktopPreferences::colorSchemeChanged, Qt::QueuedConnection);
     m_portal.follow();
 }
 
