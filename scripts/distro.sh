@@ -49,13 +49,15 @@ if [ ! -e "$root/.tavimo-complete" ]; then
     touch "$root/.tavimo-complete"
 fi
 
-# The clone's files as they are now, committed or not, without build folders.
+# The clone's files as they are now, committed or not, without build folders; stamped
+# with the time of the copy, or a build folder kept in the chroot would take an edited
+# file older than its object for unchanged.
 src=$root/var/tmp/tavimo/src
 rm -rf "$src"
 mkdir -p "$src"
 git ls-files -z --cached --others --exclude-standard |
     xargs -0 -r sh -c 'for f; do [ -e "$f" ] && printf "%s\0" "$f"; done' sh |
-    tar --null -cf - -T - | tar -xf - -C "$src"
+    tar --null -cf - -T - | tar -xmf - -C "$src"
 
 ccache_dir=${CCACHE_DIR:-/var/cache/ccache-tavimo}
 mkdir -p "$ccache_dir" "$root/var/cache/ccache"
