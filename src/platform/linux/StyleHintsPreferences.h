@@ -19,10 +19,7 @@ public:
     void follow() override;
     bool hasSettled() const override { return m_portal.hasSettled(); }
     ColorScheme colorScheme() const override;
-    std::optional<bool> animationsEnabled() const override
-    {
-        return m_portal.animationsEnabled();
-    }
+    std::optional<bool> animationsEnabled() const override { return m_portal.animationsEnabled(); }
 
 private:
     DesktopPortalSettings m_portal;
