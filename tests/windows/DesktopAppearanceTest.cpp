@@ -45,6 +45,10 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(!platform::gnomeAnimationsEnabled(), "this test needs the GNOME schema missing");
+        // Qt's portal theme (Qt 6.11) asks the portal, not yet started, a question of its
+        // own at start and reports the failure: let that pass before any output is held
+        // against Tavimo.
+        QTest::qWait(500);
         const QString error =
             m_portal.start({kAppearance, kColorScheme, QStringLiteral("uint"), QStringLiteral("0"),
                             kGnome, kAnimations, QStringLiteral("bool"), QStringLiteral("false")});
