@@ -48,6 +48,9 @@ public:
     // raising it again whenever something is stacked above it, until it is hidden.
     // Call once the native window exists, before showing it.
     virtual void placeAboveAllWindows(QWindow& window) = 0;
+    // Call before a window placed above all others is hidden or destroyed: what kept it
+    // there may have to be taken down before the window's surface goes.
+    virtual void releaseFromAbove(QWindow&) {}
     // Gives the keyboard focus to a window placed above all others. When that window
     // hides, the focus goes back to the window that had it, if that one still exists.
     virtual void makeKeyWindow(QWindow& window) = 0;

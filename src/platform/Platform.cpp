@@ -5,6 +5,9 @@
 #include "platform/linux/DesktopPortalSettings.h"
 #include "platform/linux/KeyboardAccessRouter.h"
 #include "platform/linux/LinuxDesktop.h"
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+#include "platform/linux/StyleHintsPreferences.h"
+#endif
 #include "platform/wayland/WaylandDesktop.h"
 
 #include <QGuiApplication>
@@ -43,8 +46,13 @@ Desktop& desktop()
 
 DesktopPreferences& desktopPreferences()
 {
-    static DesktopPortalSettings portal;
-    return portal;
+    // Qt follows the desktop's light or dark itself from 6.5 on; before, the portal says.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+    static StyleHintsPreferences preferences;
+#else
+    static DesktopPortalSettings preferences;
+#endif
+    return preferences;
 }
 
 void overrideForTesting(KeyboardAccess* keyboard, Desktop* desktop)

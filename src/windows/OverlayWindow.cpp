@@ -225,6 +225,8 @@ void OverlayWindow::makeKeyAndOrderFront()
 
 void OverlayWindow::orderOut()
 {
+    if (QWindow* window = windowHandle(); window && isVisible())
+        platform::desktop().releaseFromAbove(*window);
     hide();
 }
 
@@ -248,6 +250,12 @@ void OverlayWindow::showKeyboardHeld(bool held)
         label->adjustSize();
         label->move(centreX - label->width() / 2, label->y());
     }
+}
+
+OverlayWindow::~OverlayWindow()
+{
+    if (QWindow* window = windowHandle())
+        platform::desktop().releaseFromAbove(*window);
 }
 
 // Tint and scrim go onto the small snapshot once, so that painting is one stretched

@@ -36,6 +36,7 @@ public:
     // As above, but primary or not as told: for a lock whose screens include none that
     // the platform calls primary, so that one overlay still offers the way back.
     OverlayWindow(QScreen* screen, std::function<void()> onUnlock, bool isPrimaryDisplay);
+    ~OverlayWindow() override;
 
     // Whether the screen was the primary screen when the overlay was made.
     bool isPrimaryDisplay() const { return m_isPrimaryDisplay; }

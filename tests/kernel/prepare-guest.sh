@@ -32,8 +32,14 @@ fi
 # --- The kernel package -------------------------------------------------------------
 
 kernel_package() {
-    apt-cache depends linux-image-amd64 2>/dev/null |
-        sed -n 's/^ *Depends: \(linux-image-[0-9][^ ]*\)$/\1/p' | head -1
+    local image binary
+    image=$(apt-cache depends linux-image-amd64 2>/dev/null |
+        sed -n 's/^ *Depends: \(linux-image-[0-9][^ ]*\)$/\1/p' | head -1)
+    # Newer kernels split the image package: the kernel and its modules are in the
+    # linux-binary package it depends on.
+    binary=$( [ -z "$image" ] || apt-cache depends "$image" 2>/dev/null |
+        sed -n 's/^ *Depends: \(linux-binary-[0-9][^ ]*\)$/\1/p' | head -1)
+    echo "${binary:-$image}"
 }
 
 usable_deb() { dpkg-deb --info "$1" >/dev/null 2>&1; }
@@ -42,16 +48,9 @@ matches_archive() { # deb sha256
     [ -f "$1" ] && [ "$(sha256sum "$1" | cut -d' ' -f1)" = "$2" ]
 }
 
-fetch_kernel() {
-    local package
-    package=$(kernel_package)
-    if [ -z "$package" ] && [ "$(id -u)" = 0 ]; then
-        apt-get update -qq >/dev/null 2>&1 || true
-        package=$(kernel_package)
-    fi
-    [ -n "$package" ] ||
-        die "apt knows no linux-image-amd64 package: run apt-get update (Debian's main archive is needed)"
-    local record version sha256 deb
+# Downloads one package of the archive into the cache (once) and prints its path.
+download() { # package
+    local package=$1 record version sha256 deb
     record=$(apt-cache show --no-all-versions "$package")
     version=$(sed -n 's/^Version: //p' <<<"$record" | head -1)
     sha256=$(sed -n 's/^SHA256: //p' <<<"$record" | head -1)
@@ -60,7 +59,7 @@ fetch_kernel() {
         echo "$deb"
         return
     fi
-    rm -f "$cache"/linux-image-*.deb
+    rm -f "$cache/${package}"_*.deb
     local attempt
     for attempt in 1 2 3; do
         # As root apt cannot hand the download to its sandbox user in a build folder.
@@ -76,27 +75,69 @@ fetch_kernel() {
     die "could not download $package with apt-get download"
 }
 
+fetch_kernel() {
+    local package
+    package=$(kernel_package)
+    if [ -z "$package" ] && [ "$(id -u)" = 0 ]; then
+        apt-get update -qq >/dev/null 2>&1 || true
+        package=$(kernel_package)
+    fi
+    [ -n "$package" ] ||
+        die "apt knows no linux-image-amd64 package: run apt-get update (Debian's main archive is needed)"
+    download "$package"
+}
+
+# A split kernel keeps its modules in a package of their own beside linux-binary-*.
+fetch_modules() { # kernel package file
+    local name modules
+    name=$(basename "$1")
+    name=${name%%_*}
+    case "$name" in
+        linux-binary-*) modules="linux-modules-${name#linux-binary-}" ;;
+        *) return 0 ;;
+    esac
+    apt-cache show --no-all-versions "$modules" >/dev/null 2>&1 || return 0
+    download "$modules"
+}
+
 if [ -n "${TAVIMO_KERNEL_DEB:-}" ]; then
     deb=$TAVIMO_KERNEL_DEB
     usable_deb "$deb" || die "TAVIMO_KERNEL_DEB=$deb is not a readable package"
 else
     deb=$(fetch_kernel)
 fi
+modules_deb=$(fetch_modules "$deb")
 
 # --- Unpacked kernel and modules ----------------------------------------------------
 
 root="$out/kernel"
 stamp="$root/.from"
-if ! [ -f "$stamp" ] || [ "$(cat "$stamp")" != "$deb" ]; then
+if ! [ -f "$stamp" ] || [ "$(cat "$stamp")" != "$deb $modules_deb" ]; then
     rm -rf "$root"
     mkdir -p "$root"
     dpkg-deb -x "$deb" "$root"
+    [ -z "$modules_deb" ] || dpkg-deb -x "$modules_deb" "$root"
+    # Newer kernel packages put the modules under /usr/lib/modules: keep them at one
+    # place, and have both paths lead there for whichever one this system's kmod reads.
+    if ! [ -d "$root/lib/modules" ] && [ -d "$root/usr/lib/modules" ]; then
+        mkdir -p "$root/lib"
+        mv "$root/usr/lib/modules" "$root/lib/modules"
+    fi
+    if ! [ -e "$root/usr/lib/modules" ]; then
+        mkdir -p "$root/usr/lib"
+        ln -s ../../lib/modules "$root/usr/lib/modules"
+    fi
     release=$(ls "$root/lib/modules")
     # The package leaves modules.dep to its install scripts.
     depmod -b "$root" "$release"
-    echo "$deb" >"$stamp"
+    echo "$deb $modules_deb" >"$stamp"
 fi
 release=$(ls "$root/lib/modules")
+# A split kernel keeps its image beside its modules.
+if ! [ -f "$root/boot/vmlinuz-$release" ] && [ -f "$root/lib/modules/$release/vmlinuz" ]; then
+    mkdir -p "$root/boot"
+    cp "$root/lib/modules/$release/vmlinuz" "$root/boot/vmlinuz-$release"
+fi
 [ -f "$root/boot/vmlinuz-$release" ] || die "no kernel image in $deb"
 echo "$release" >"$out/release"
 
@@ -132,7 +173,9 @@ chmod 755 "$staging/init"
 # the unpacked tree, which the guest sees at its own path.
 : >"$staging/modules/order"
 for module in virtio_pci 9pnet_virtio 9p overlay; do
-    modprobe -d "$root" -S "$release" --show-depends "$module" |
+    # A kernel that builds the module in does not list it where a package leaves out
+    # modules.builtin: nothing to load then.
+    { modprobe -d "$root" -S "$release" --show-depends "$module" 2>/dev/null || true; } |
         sed -n 's/^insmod \([^ ]*\).*/\1/p' |
         while read -r path; do
             name=$(basename "$path")

@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command as a Wayland client of a sway of its own, and fails when none can be
-# started. Two outputs: WL-1 (1920×1080 at 0,0, a blue wallpaper) and WL-2 (1280×1024 at
-# 1920,0, an orange one); no input devices, no Xwayland.
+# started. Two outputs: 1920×1080 at 0,0 (a blue wallpaper) and 1280×1024 at 1920,0 (an
+# orange one); no input devices, no Xwayland.
 #   with-sway.sh command [args…]
-# The outputs of a headless sway 1.7 can be added but never taken away ("Cannot disable
-# a headless output"), so a headless sway only hosts a second one, whose outputs are
-# windows of the first: killing such a window unplugs that output, and
-# `swaymsg create_output` adds one (WL-3, 1600×900).
-# sway refuses to run as root: as root, both and the command run as the ordinary user
+# sway 1.8 and later run headless (outputs HEADLESS-1 and -2): `swaymsg create_output`
+# adds an output (1600×900) and `swaymsg output NAME unplug` takes one away. The outputs of
+# a headless sway 1.7 can be added but never taken away ("Cannot disable a headless
+# output"), so there a headless sway only hosts a second one, whose outputs (WL-1, -2)
+# are windows of the first: killing such a window unplugs that output; TAVIMO_HOST_SWAYSOCK
+# names the outer sway's socket then.
+# sway refuses to run as root: as root, sway and the command run as the ordinary user
 # tavimo-wayland-test, made here when missing. The command sees WAYLAND_DISPLAY and
-# SWAYSOCK of the inner sway, TAVIMO_HOST_SWAYSOCK of the outer one, and
-# TAVIMO_ARTIFACTS_DIR (a folder of its own, copied back afterwards).
+# SWAYSOCK, and TAVIMO_ARTIFACTS_DIR (a folder of its own, copied back afterwards).
 set -u
 
 for tool in sway swaymsg grim swaybg; do
@@ -54,8 +55,20 @@ default_border none
 output WL-1 resolution 1920x1080 position 0,0 bg #2f6fb8 solid_color
 output WL-2 resolution 1280x1024 position 1920,0 bg #e08a2c solid_color
 output WL-3 resolution 1600x900
+output HEADLESS-1 resolution 1920x1080 position 0,0 bg #2f6fb8 solid_color
+output HEADLESS-2 resolution 1280x1024 position 1920,0 bg #e08a2c solid_color
+output HEADLESS-3 resolution 1600x900
 EOF
 chmod 644 "$work/host.config" "$work/config"
+
+# sway 1.10 and later draw a nested output only when the outer sway sends it a frame,
+# which a headless outer sway with nothing changing never does: nest only where
+# outputs cannot be unplugged otherwise.
+version=$(sway --version | sed -n 's/^sway version \([0-9]*\)\.\([0-9]*\).*/\1 \2/p')
+nested=1
+if [ -n "$version" ] && { [ "${version% *}" -gt 1 ] || [ "${version#* }" -ge 8 ]; }; then
+    nested=0
+fi
 
 pids=()
 cleanup() {
@@ -95,11 +108,17 @@ start_sway() {
     return 1
 }
 
-start_sway "$work/host.log" "$work/host.config" WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=1 ||
-    exit 1
-host_ipc="$work/runtime/$ipc"
-start_sway "$work/sway.log" "$work/config" WLR_BACKENDS=wayland WLR_WL_OUTPUTS=2 \
-    "WAYLAND_DISPLAY=$socket" || exit 1
+host=()
+if [ "$nested" = 1 ]; then
+    start_sway "$work/host.log" "$work/host.config" WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=1 ||
+        exit 1
+    host=("TAVIMO_HOST_SWAYSOCK=$work/runtime/$ipc")
+    start_sway "$work/sway.log" "$work/config" WLR_BACKENDS=wayland WLR_WL_OUTPUTS=2 \
+        "WAYLAND_DISPLAY=$socket" || exit 1
+else
+    start_sway "$work/sway.log" "$work/config" WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=2 ||
+        exit 1
+fi
 inner=("${as[@]}" "${environment[@]}" "WAYLAND_DISPLAY=$socket" "SWAYSOCK=$work/runtime/$ipc")
 # Both outputs at their sizes before the command looks.
 sized=0
@@ -116,7 +135,7 @@ if [ "$sized" != 1 ]; then
     exit 1
 fi
 
-"${inner[@]}" "TAVIMO_HOST_SWAYSOCK=$host_ipc" QT_QPA_PLATFORM=wayland \
+"${inner[@]}" "${host[@]}" QT_QPA_PLATFORM=wayland \
     "TAVIMO_ARTIFACTS_DIR=$work/artifacts" "$@"
 status=$?
 if [ "$status" != 0 ]; then

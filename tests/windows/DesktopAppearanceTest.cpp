@@ -68,6 +68,10 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(!platform::gnomeAnimationsEnabled(), "this test needs the GNOME schema missing");
+        // Qt's portal theme (Qt 6.11) asks the portal, not yet started, a question of its
+        // own at start and reports the failure: let that pass before any output is held
+        // against Tavimo.
+        QTest::qWait(500);
         const QString error =
             m_portal.start({kAppearance, kColorScheme, QStringLiteral("uint"), QStringLiteral("0"),
                             kGnome, kAnimations, QStringLiteral("bool"), QStringLiteral("false")});
@@ -113,17 +117,19 @@ private slots:
         verifyEveryTextReads(main, mainTexts, "light", report);
         verifyEveryTextReads(overlay, overlayTexts, "light", report);
 
+        // Qt 6.8 and later hand a new palette on to other windows one turn of the event
+        // loop after the application's: each window is waited for.
         QVERIFY(m_portal.set(kAppearance, kColorScheme, 1u));
         QTRY_COMPARE(currentAppearance(), Appearance::Dark);
-        QCOMPARE_LT(drawnLightness(main), 0.35);
-        QCOMPARE_LT(drawnLightness(other), 0.35);
+        QTRY_COMPARE_LT(drawnLightness(main), 0.35);
+        QTRY_COMPARE_LT(drawnLightness(other), 0.35);
         verifyEveryTextReads(main, mainTexts, "switched to dark", report);
         verifyEveryTextReads(overlay, overlayTexts, "switched to dark", report);
 
         QVERIFY(m_portal.set(kAppearance, kColorScheme, 2u));
         QTRY_COMPARE(currentAppearance(), Appearance::Light);
         QCOMPARE(QGuiApplication::palette(), ofQt);
-        QCOMPARE(drawnLightness(main), lightMain);
+        QTRY_COMPARE(drawnLightness(main), lightMain);
         verifyEveryTextReads(main, mainTexts, "switched back to light", report);
         verifyEveryTextReads(overlay, overlayTexts, "switched back to light", report);
 
@@ -144,7 +150,8 @@ private slots:
     }
 
     // A portal from before ReadOne, started while Tavimo runs, is asked through Read; one
-    // that does not know a setting takes back what the last one said.
+    // that does not know a setting takes back what the last one said. Light and dark come
+    // from this code only before Qt 6.5; from then on Qt's own reader has them.
     void aPortalThatComesLaterIsAskedAgainThroughTheOldMethod()
     {
         QVERIFY(m_portal.set(kGnome, kAnimations, false));
@@ -154,7 +161,9 @@ private slots:
             m_portal.start({QStringLiteral("--version-1"), kAppearance, kColorScheme,
                             QStringLiteral("uint"), QStringLiteral("1")});
         QVERIFY2(error.isEmpty(), qPrintable(error));
+#if QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
         QTRY_COMPARE(currentAppearance(), Appearance::Dark);
+#endif
         QTRY_VERIFY(!platform::desktopPrefersReducedMotion());
     }
 };

@@ -53,10 +53,13 @@ private:
         return run(QStringLiteral("swaymsg"), arguments);
     }
 
-    // The output is a window of the hosting sway: closing it unplugs the output.
+    // A nested sway's output is a window of the hosting sway: closing it unplugs the
+    // output. A headless sway from 1.8 on unplugs its own.
     static int unplug(const QString& output)
     {
         const QString host = qEnvironmentVariable("TAVIMO_HOST_SWAYSOCK");
+        if (host.isEmpty())
+            return sway({QStringLiteral("output"), output, QStringLiteral("unplug")});
         return run(QStringLiteral("swaymsg"),
                    {QStringLiteral("-s"), host,
                     QStringLiteral("[title=\"^wlroots - %1$\"] kill").arg(output)});
@@ -120,6 +123,23 @@ private:
         return button->mapTo(overlay, button->rect().center()) - overlay->rect().center();
     }
 
+    // Outputs by where they are: compositors announce them in an order of their own (sway
+    // 1.12 the second one first), and Qt's list and its primary screen follow that order.
+    static QScreen* screenAt(const QRect& geometry)
+    {
+        for (QScreen* screen : QGuiApplication::screens())
+            if (screen->geometry() == geometry)
+                return screen;
+        return nullptr;
+    }
+
+    // Where the screen lies in a shot of all outputs side by side.
+    QRect primaryArea() const
+    {
+        return QGuiApplication::primaryScreen()->geometry() == m_left ? m_left : m_right;
+    }
+    QRect secondaryArea() const { return primaryArea() == m_left ? m_right : m_left; }
+
     static bool isAccentBlue(QRgb pixel) { return qBlue(pixel) > qRed(pixel) + 60; }
 
     // No accent colour along the row where an overlay centred there would show its button.
@@ -129,6 +149,14 @@ private:
             if (isAccentBlue(image.pixel(centre + offset + QPoint(dx, 0))))
                 return false;
         return true;
+    }
+
+    static OverlayWindow* overlayOf(const MainWindowController& controller, QScreen* screen)
+    {
+        for (OverlayWindow* overlay : controller.overlays())
+            if (overlay->coveredScreen() == screen)
+                return overlay;
+        return nullptr;
     }
 
     static bool allOverlaysExposed(const MainWindowController& controller)
@@ -178,9 +206,8 @@ private slots:
         QVERIFY(waylandDesktop()->compositesWindows());
         QVERIFY(waylandDesktop()->screenSnapshot(*QGuiApplication::primaryScreen(), 8).isNull());
         QCOMPARE(QGuiApplication::screens().size(), 2);
-        QCOMPARE(QGuiApplication::screens()[0]->geometry(), m_left);
-        QCOMPARE(QGuiApplication::screens()[1]->geometry(), m_right);
-        QCOMPARE(QGuiApplication::primaryScreen(), QGuiApplication::screens()[0]);
+        QVERIFY(screenAt(m_left));
+        QVERIFY(screenAt(m_right));
         platform::overrideForTesting(&m_keyboard, nullptr);
         m_unlocked = screenshot(QStringLiteral("wayland-unlocked.png"));
         QCOMPARE(m_unlocked.size(), QSize(3200, 1080));
@@ -197,11 +224,17 @@ private slots:
         const QList<OverlayWindow*> overlays = controller.overlays();
         QCOMPARE(overlays.size(), 2);
         QTRY_VERIFY_WITH_TIMEOUT(allOverlaysExposed(controller), 5000);
-        for (int i = 0; i < 2; ++i) {
-            QVERIFY(waylandDesktop()->isOnOverlayLayer(*overlays[i]->windowHandle()));
-            QCOMPARE(overlays[i]->screen(), QGuiApplication::screens()[i]);
-            QCOMPARE(overlays[i]->size(), QGuiApplication::screens()[i]->size());
+        QSet<QScreen*> coveredScreens;
+        for (OverlayWindow* overlay : overlays) {
+            QVERIFY(waylandDesktop()->isOnOverlayLayer(*overlay->windowHandle()));
+            QVERIFY(overlay->coveredScreen());
+            QCOMPARE(overlay->screen(), overlay->coveredScreen());
+            QCOMPARE(overlay->size(), overlay->coveredScreen()->size());
+            coveredScreens.insert(overlay->coveredScreen());
         }
+        QCOMPARE(coveredScreens, QSet<QScreen*>({screenAt(m_left), screenAt(m_right)}));
+        OverlayWindow* primary = overlayOf(controller, QGuiApplication::primaryScreen());
+        QVERIFY(primary && primary->isPrimaryDisplay());
 
         const QImage locked = screenshot(QStringLiteral("wayland-locked.png"));
         QCOMPARE(locked.size(), QSize(3200, 1080));
@@ -217,10 +250,10 @@ private slots:
             QVERIFY2(left ? qBlue(after) > qRed(after) : qRed(after) > qBlue(after),
                      "the desktop does not show through the overlay");
         }
-        const QPoint offset = unlockOffset(overlays[0]);
-        QVERIFY(isAccentBlue(locked.pixel(m_left.center() + offset)));
-        QVERIFY(showsNoButton(locked, m_right.center(), offset));
-        QVERIFY(!unlockButtonOf(overlays[1]));
+        const QPoint offset = unlockOffset(primary);
+        QVERIFY(isAccentBlue(locked.pixel(primaryArea().center() + offset)));
+        QVERIFY(showsNoButton(locked, secondaryArea().center(), offset));
+        QVERIFY(!unlockButtonOf(overlays[overlays[0] == primary ? 1 : 0]));
 
         // Another program's new window stays beneath the overlays and gets no keys.
         RedWindow intruder;
@@ -245,12 +278,17 @@ private slots:
         controller.lockButtonClicked();
         QCOMPARE(controller.overlays().size(), 2);
         QTRY_VERIFY_WITH_TIMEOUT(allOverlaysExposed(controller), 5000);
-        const QPoint offset = unlockOffset(controller.overlays()[0]);
+        const QPoint offset = unlockOffset(overlayOf(controller, QGuiApplication::primaryScreen()));
 
-        // A third output (WL-3): a plain overlay of its own.
+        // A third output: a plain overlay of its own.
+        const QList<QScreen*> before = QGuiApplication::screens();
         QCOMPARE(sway({QStringLiteral("create_output")}), 0);
         QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::screens().size(), 3, 5000);
-        QScreen* third = QGuiApplication::screens().last();
+        QScreen* third = nullptr;
+        for (QScreen* screen : QGuiApplication::screens())
+            if (!before.contains(screen))
+                third = screen;
+        QVERIFY(third);
         QTRY_COMPARE_WITH_TIMEOUT(controller.overlays().size(), 3, 5000);
         OverlayWindow* added = controller.overlays().last();
         QCOMPARE(added->coveredScreen(), third);
@@ -266,14 +304,14 @@ private slots:
 
         // The primary output goes: its overlay goes, and the button moves to the overlay
         // of the output Qt now calls primary.
-        QCOMPARE(unplug(QStringLiteral("WL-1")), 0);
+        const QString primaryName = QGuiApplication::primaryScreen()->name();
+        QCOMPARE(unplug(primaryName), 0);
         QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::screens().size(), 2, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(controller.overlays().size(), 2, 5000);
         QScreen* heirScreen = QGuiApplication::primaryScreen();
         int primaries = 0;
         for (OverlayWindow* overlay : controller.overlays()) {
-            QVERIFY(overlay->coveredScreen() &&
-                    overlay->coveredScreen()->name() != QLatin1String("WL-1"));
+            QVERIFY(overlay->coveredScreen() && overlay->coveredScreen()->name() != primaryName);
             primaries += overlay->isPrimaryDisplay();
             QCOMPARE(bool(unlockButtonOf(overlay)), overlay->coveredScreen() == heirScreen);
         }
@@ -291,6 +329,28 @@ private slots:
         for (OverlayWindow* overlay : controller.overlays())
             buttons += unlockButtonOf(overlay) != nullptr;
         QCOMPARE(buttons, 1);
+        controller.unlock();
+        QVERIFY(controller.overlays().isEmpty());
+    }
+
+    // The service ends the lock: the overlays go as the compositor's rules for surfaces
+    // and their roles ask (sway 1.10 and later end the connection otherwise), and the
+    // next lock still shows its overlays.
+    void aLockEndedByTheServiceLeavesTheApplicationRunning()
+    {
+        MainWindowController controller;
+        controller.lockButtonClicked();
+        QTRY_VERIFY_WITH_TIMEOUT(allOverlaysExposed(controller), 5000);
+        m_keyboard.endLiveTapByPlatform();
+        QTRY_VERIFY_WITH_TIMEOUT(controller.overlays().isEmpty(), 5000);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QTest::qWait(300); // for the compositor's answer, if it has an error to send
+
+        controller.lockButtonClicked();
+        QCOMPARE(controller.overlays().size(), QGuiApplication::screens().size());
+        QTRY_VERIFY_WITH_TIMEOUT(allOverlaysExposed(controller), 5000);
+        for (OverlayWindow* overlay : controller.overlays())
+            QVERIFY(waylandDesktop()->isOnOverlayLayer(*overlay->windowHandle()));
         controller.unlock();
         QVERIFY(controller.overlays().isEmpty());
     }

@@ -182,6 +182,15 @@ void LayerShell::onWlSurfaceDestroyed()
             dropRole(*surface);
 }
 
+void LayerShell::withdraw(QWindow& window)
+{
+    if (Surface* surface = find(&window); surface && surface->layer) {
+        dropRole(*surface);
+        // Sent now: Qt may destroy the surface in the same breath.
+        wl_display_flush(m_registry->display());
+    }
+}
+
 void LayerShell::forget(QObject* window)
 {
     for (auto it = m_surfaces.begin(); it != m_surfaces.end(); ++it) {

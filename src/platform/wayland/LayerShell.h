@@ -2,6 +2,8 @@
 
 #pragma once
 
+#include "platform/wayland/OverlayLayer.h"
+
 #include <QObject>
 #include <QPointer>
 
@@ -18,13 +20,13 @@ namespace platform {
 
 class WaylandRegistry;
 
-// Puts windows on the compositor's overlay layer (wlr-layer-shell), above every
-// application window and panel, each on its own output and over all of it.
+// The overlay layer through our own client of wlr-layer-shell, where layer-shell-qt is
+// not installed (it is built for Qt 6 from Debian 13 on).
 //
 // Qt 6.4 knows no layer shell: a window flagged Qt::BypassWindowManagerHint gets no
 // xdg_toplevel when QT_WAYLAND_USE_BYPASSWINDOWMANAGERHINT is set, and its bare
 // wl_surface is given the layer-surface role here, before Qt attaches its first buffer.
-class LayerShell final : public QObject {
+class LayerShell final : public QObject, public OverlayLayer {
     Q_OBJECT
 public:
     // Null when this process is no Wayland client or the compositor offers no layer
@@ -33,18 +35,16 @@ public:
 
     ~LayerShell() override;
 
-    // Call once the native window exists, before it is first shown. The window must
-    // carry Qt::BypassWindowManagerHint.
-    void placeOnOverlay(QWindow& window);
-    // Gives the window the keyboard for as long as it is shown: the compositor sends
-    // no key to any other client meanwhile. False for a window not placed here.
-    bool giveKeyboard(QWindow& window);
-    // Whether the window's surface has the layer-surface role and was configured.
-    bool isOnOverlay(const QWindow& window) const;
+    void placeOnOverlay(QWindow& window) override;
+    bool giveKeyboard(QWindow& window) override;
+    bool isOnOverlay(const QWindow& window) const override;
+    // Newer Qt destroys a hidden window's wl_surface before it tells anyone (sway 1.10
+    // and later end the connection when the role outlives it): the role goes here, first.
+    void withdraw(QWindow& window) override;
 
 private Q_SLOTS:
     // From Qt's platform window: its wl_surface is made on each show and destroyed on
-    // each hide, and the role must follow it.
+    // each hide, and the role must follow it. Qt 6.4 tells before the surface goes.
     void onWlSurfaceCreated();
     void onWlSurfaceDestroyed();
 

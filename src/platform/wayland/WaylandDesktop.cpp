@@ -2,13 +2,18 @@
 
 #include "platform/wayland/WaylandDesktop.h"
 
-#include "platform/wayland/LayerShell.h"
+#include "platform/wayland/OverlayLayer.h"
 
 #include <QWindow>
 
 namespace platform {
 
 WaylandDesktop::WaylandDesktop(Layers layers) : m_layers(layers) {}
+
+OverlayLayer* WaylandDesktop::overlayLayer() const
+{
+    return m_layers == Layers::IfOffered ? OverlayLayer::instance() : nullptr;
+}
 
 SystemVersion WaylandDesktop::systemVersion()
 {
@@ -37,7 +42,7 @@ bool WaylandDesktop::revealFile(const QString& path)
 
 void WaylandDesktop::placeAboveAllWindows(QWindow& window)
 {
-    LayerShell* layers = m_layers == Layers::IfOffered ? LayerShell::instance() : nullptr;
+    OverlayLayer* layers = overlayLayer();
     if (layers) {
         layers->placeOnOverlay(window);
         return;
@@ -51,16 +56,22 @@ void WaylandDesktop::placeAboveAllWindows(QWindow& window)
     window.setWindowStates(Qt::WindowFullScreen);
 }
 
+void WaylandDesktop::releaseFromAbove(QWindow& window)
+{
+    if (OverlayLayer* layers = overlayLayer())
+        layers->withdraw(window);
+}
+
 void WaylandDesktop::makeKeyWindow(QWindow& window)
 {
-    LayerShell* layers = m_layers == Layers::IfOffered ? LayerShell::instance() : nullptr;
+    OverlayLayer* layers = overlayLayer();
     if (!layers || !layers->giveKeyboard(window))
         window.requestActivate();
 }
 
 bool WaylandDesktop::isOnOverlayLayer(const QWindow& window) const
 {
-    LayerShell* layers = m_layers == Layers::IfOffered ? LayerShell::instance() : nullptr;
+    OverlayLayer* layers = overlayLayer();
     return layers && layers->isOnOverlay(window);
 }
 

@@ -7,6 +7,8 @@
 
 namespace platform {
 
+class OverlayLayer;
+
 // A Wayland desktop. Windows are always composited there, and no client may read the
 // screen. Overlays go onto the compositor's overlay layer where it offers
 // wlr-layer-shell (KDE, sway and other wlroots compositors, Hyprland, niri, COSMIC);
@@ -23,6 +25,7 @@ public:
     void openKeyboardAccessSettings() override;
     bool revealFile(const QString& path) override;
     void placeAboveAllWindows(QWindow& window) override;
+    void releaseFromAbove(QWindow& window) override;
     void makeKeyWindow(QWindow& window) override;
     bool keepsAboveByItself(const QWindow& window) override { return isOnOverlayLayer(window); }
     bool compositesWindows() override { return true; }
@@ -32,6 +35,8 @@ public:
     bool isOnOverlayLayer(const QWindow& window) const;
 
 private:
+    OverlayLayer* overlayLayer() const;
+
     LinuxDesktop m_linux; // what every Linux desktop shares
     Layers m_layers;
 };

@@ -121,8 +121,11 @@ void Reader::print() const
 {
     for (const auto& [node, device] : m_devices) {
         std::string held;
-        for (int code : device.held)
-            held += (held.empty() ? "" : ",") + std::to_string(code);
+        for (int code : device.held) {
+            if (!held.empty())
+                held += ',';
+            held += std::to_string(code);
+        }
         std::cout << "device " << node << " keys=" << device.keys << " repeats=" << device.repeats
                   << " buttons=" << device.buttons << " motions=" << device.motions
                   << " dropped=" << device.dropped << " held=" << (held.empty() ? "-" : held)
