@@ -259,7 +259,9 @@ private slots:
         shown.start();
         // Each look at the stacking order takes the shell a moment: polled, not waited on.
         QString top;
-        while ((top = topOn(primaryOverlay()->screen())) != QLatin1String("ours") &&
+        // The lock may end meanwhile (the guard giving up), taking the overlays with it.
+        while (primaryOverlay() &&
+               (top = topOn(primaryOverlay()->screen())) != QLatin1String("ours") &&
                shown.elapsed() < 3000)
             QTest::qWait(20);
         const qint64 backAfter = shown.elapsed();
