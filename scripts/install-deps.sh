@@ -8,6 +8,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libqt6svg6 libgl-dev
     libx11-dev libxtst-dev libxcb1-dev libxcb-render0-dev libxcb-xinput-dev
+    libxss-dev
     # Wayland: the display plugin, Qt's native interface, the layer-shell protocol code
     qt6-wayland qt6-base-private-dev libwayland-dev libwayland-bin wayland-protocols
     # icon and packages
@@ -27,7 +28,7 @@ packages=(
     # the screen-reader test: the accessibility bus and its Python bindings
     at-spi2-core python3-pyatspi gir1.2-atspi-2.0
     # the stand-in login manager of the tests
-    dbus dbus-daemon
+    dbus dbus-daemon dbus-bin
     # the keyboard-lock service, and the checks of its installed files
     libsystemd-dev libudev-dev systemd libxml2-utils libglib2.0-bin polkitd
     fonts-dejavu-core

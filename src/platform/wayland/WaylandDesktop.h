@@ -25,6 +25,7 @@ public:
     void placeAboveAllWindows(QWindow& window) override;
     void makeKeyWindow(QWindow& window) override;
     bool keepsAboveByItself(const QWindow& window) override { return isOnOverlayLayer(window); }
+    void holdOffIdle(bool held) override { m_linux.holdOffIdle(held); }
     bool compositesWindows() override { return true; }
     QImage screenSnapshot(QScreen&, int) override { return {}; }
 
