@@ -7,6 +7,8 @@
 
 namespace platform {
 
+class WaylandIdleInhibit;
+
 // A Wayland desktop. Windows are always composited there, and no client may read the
 // screen. Overlays go onto the compositor's overlay layer where it offers
 // wlr-layer-shell (KDE, sway and other wlroots compositors, Hyprland, niri, COSMIC);
@@ -25,7 +27,8 @@ public:
     void placeAboveAllWindows(QWindow& window) override;
     void makeKeyWindow(QWindow& window) override;
     bool keepsAboveByItself(const QWindow& window) override { return isOnOverlayLayer(window); }
-    void holdOffIdle(bool held) override { m_linux.holdOffIdle(held); }
+    // Also on the window made key while held: the overlay with the button.
+    void holdOffIdle(bool held) override;
     bool compositesWindows() override { return true; }
     QImage screenSnapshot(QScreen&, int) override { return {}; }
 
@@ -35,6 +38,8 @@ public:
 private:
     LinuxDesktop m_linux; // what every Linux desktop shares
     Layers m_layers;
+    bool m_idleHeldOff = false;
+    WaylandIdleInhibit* m_idleInhibit = nullptr; // once a lock has used it
 };
 
 } // namespace platform
