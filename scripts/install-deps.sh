@@ -38,6 +38,7 @@ packages=(
     cmake ninja-build g++ pkg-config ccache
     qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libgl-dev
     libx11-dev libxtst-dev libxcb1-dev libxcb-render0-dev libxcb-xinput-dev
+    libxss-dev
     # Wayland: the display plugin, Qt's native interface, the layer-shell protocol code
     qt6-wayland qt6-base-private-dev libwayland-dev libwayland-bin wayland-protocols
     # Qt's own reader of the desktop portal (light and dark), for the appearance tests
@@ -59,7 +60,7 @@ packages=(
     # the screen-reader test: the accessibility bus and its Python bindings
     at-spi2-core python3-pyatspi gir1.2-atspi-2.0
     # the stand-in login manager of the tests, the tests' own users, GNOME's settings schemas
-    dbus dbus-daemon passwd gsettings-desktop-schemas
+    dbus dbus-daemon passwd gsettings-desktop-schemas dbus-bin
     # the keyboard-lock service, and the checks of its installed files
     libsystemd-dev libudev-dev systemd libxml2-utils libglib2.0-bin polkitd
     fonts-dejavu-core

@@ -68,6 +68,8 @@ void MainWindowController::lockButtonClicked()
         return;
     }
 
+    // Nobody types while wiping: the screen must not lock itself meanwhile.
+    platform::desktop().holdOffIdle(true);
     presentLockedOverlays();
 }
 
@@ -177,7 +179,10 @@ void MainWindowController::unlock()
     m_overlayGuard.stop();
     m_lockedSince.invalidate();
     followScreens(false);
+    const bool wasLocked = m_blocker.isActive() || !m_overlays.empty();
     m_blocker.stop();
+    if (wasLocked)
+        platform::desktop().holdOffIdle(false);
     for (const OverlayPtr& overlay : m_overlays)
         overlay->orderOut();
     // Deleted later: this may run inside the click handling of an overlay's button.

@@ -58,6 +58,10 @@ public:
     // overlay layer, a watch on the stacking order); false where only losing the focus
     // tells that another window came in front of it.
     virtual bool keepsAboveByItself(const QWindow& window) = 0;
+    // While held, the session does not blank, lock or suspend the screens for idleness
+    // (nobody types while the keyboard is locked). Never waits; where the desktop offers no
+    // way to ask, nothing happens.
+    virtual void holdOffIdle(bool held) = 0;
     // Whether a compositing manager blends translucent windows with what lies behind.
     virtual bool compositesWindows() = 0;
     // What the screen shows now, shrunk by the factor in each direction (each pixel

@@ -2,6 +2,7 @@
 
 #include "windows/MainWindowController.h"
 
+#include "platform/Platform.h"
 #include "ui/GlassButton.h"
 #include "ui/InfoPill.h"
 #include "windows/OverlayWindow.h"
@@ -46,6 +47,8 @@ MainWindowController::~MainWindowController()
     // a tick from landing on a half-destroyed controller.
     if (m_permissionPollTimer)
         m_permissionPollTimer->stop();
+    if (m_blocker.isActive() || !m_overlays.empty())
+        platform::desktop().holdOffIdle(false);
 }
 
 QWidget* MainWindowController::window() const

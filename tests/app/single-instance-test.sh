@@ -53,8 +53,15 @@ xev -root -event property >"$work/root-events" 2>/dev/null &
 pids+=($!)
 sleep 0.3
 
+# What the second launch tells the first: both of its launcher's tokens.
+dbus-monitor --session "type='method_call',interface='org.freedesktop.Application',member='Activate'" \
+    >"$work/activate-calls" 2>/dev/null &
+pids+=($!)
+sleep 0.3
+
 SECONDS=0
-DESKTOP_STARTUP_ID="second-launch_TIME0" "$tavimo" 2>"$work/second.err"
+DESKTOP_STARTUP_ID="second-launch_TIME0" XDG_ACTIVATION_TOKEN="second-launch-token" \
+    "$tavimo" 2>"$work/second.err"
 status=$?
 [ "$status" = 0 ] || fail "the second launch ended with status $status"
 [ "$SECONDS" -le 5 ] || fail "the second launch took $SECONDS s"
@@ -63,6 +70,10 @@ sleep 0.5
 [ "$(xdotool getwindowfocus)" = "$main" ] || fail "the first Tavimo's window did not get the focus"
 grep -q "_NET_STARTUP_INFO_BEGIN" "$work/root-events" ||
     fail "the second launch's startup notification was not ended"
+grep -A1 '"desktop-startup-id"' "$work/activate-calls" | grep -q '"second-launch_TIME0"' ||
+    fail "Activate did not carry the startup id"
+grep -A1 '"activation-token"' "$work/activate-calls" | grep -q '"second-launch-token"' ||
+    fail "Activate did not carry the activation token"
 # A launch from a terminal (no startup id) brings it forward too.
 xdotool windowfocus "$other" 2>/dev/null
 env -u DESKTOP_STARTUP_ID "$tavimo" 2>>"$work/second.err" || fail "a terminal launch failed"

@@ -112,17 +112,21 @@ private slots:
         QCOMPARE(output.recorded(), QString());
     }
 
+    // And the X server's screen saver stays off while locked.
     void lockAndUnlockThroughTheWindowsTakeAndLetGoTheInhibitor()
     {
         startStandIn(QStringLiteral("answer"));
         MainWindowController controller;
         controller.window()->show();
         QVERIFY(QTest::qWaitForWindowExposed(controller.window()));
+        m_injector.setScreenSaverTimeout(1);
 
         QTest::mouseClick(controller.lockButton()->button(), Qt::LeftButton);
         QVERIFY(controller.blocker().isActive());
         QTRY_COMPARE(m_standIn->states(), QStringList{"held"});
         QCOMPARE(m_standIn->request(0), kExpectedRequest);
+        QTest::qWait(2000);
+        QVERIFY(!m_injector.screenSaverIsOn());
 
         GlassButton* unlock = nullptr;
         for (OverlayWindow* overlay : controller.overlays()) {
@@ -135,6 +139,8 @@ private slots:
         QTest::mouseClick(unlock->button(), Qt::LeftButton);
         QVERIFY(!controller.blocker().isActive());
         QTRY_COMPARE(m_standIn->states(), QStringList{"released"});
+        QTRY_VERIFY_WITH_TIMEOUT(m_injector.screenSaverIsOn(), 3000);
+        m_injector.setScreenSaverTimeout(0);
     }
 };
 

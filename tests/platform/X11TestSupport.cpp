@@ -4,6 +4,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/scrnsaver.h>
 
 KeyClient::~KeyClient()
 {
@@ -131,4 +132,20 @@ bool KeyWatch::keysReach()
 bool KeyWatch::keysBlocked()
 {
     return received(*this) == std::pair{0L, 0L};
+}
+
+void KeyInjector::setScreenSaverTimeout(int seconds)
+{
+    if (!m_display)
+        return;
+    XSetScreenSaver(m_display, seconds, 0, DontPreferBlanking, AllowExposures);
+    XResetScreenSaver(m_display);
+    XSync(m_display, False);
+}
+
+bool KeyInjector::screenSaverIsOn()
+{
+    XScreenSaverInfo info{};
+    return m_display && XScreenSaverQueryInfo(m_display, DefaultRootWindow(m_display), &info) &&
+           info.state == ScreenSaverOn;
 }

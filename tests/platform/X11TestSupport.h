@@ -52,6 +52,10 @@ public:
 
     bool grabKeyboard();
     void ungrabKeyboard();
+    // Starts the X server's screen saver after that many idle seconds.
+    void setScreenSaverTimeout(int seconds);
+    // Whether the X server's screen saver is on now.
+    bool screenSaverIsOn();
 
 private:
     void send(const char* keysymName, bool down);

@@ -62,6 +62,7 @@ public:
     {
         return m_x.keepsAboveByItself(window);
     }
+    void holdOffIdle(bool) override {}
     bool compositesWindows() override { return m_x.compositesWindows(); }
     QImage screenSnapshot(QScreen&, int) override { return {}; }
 

@@ -384,6 +384,15 @@ private slots:
             5000);
         for (int count : fullScreenPerOutput)
             QCOMPARE(count, 1);
+        // Idling held off on the overlay with the button.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [] {
+                for (const QJsonObject& node : swayNodes())
+                    if (node.value(QLatin1String("inhibit_idle")).toBool())
+                        return true;
+                return false;
+            }(),
+            3000);
         for (OverlayWindow* overlay : overlays)
             QVERIFY(!fullScreenOnly.isOnOverlayLayer(*overlay->windowHandle()));
         screenshot(QStringLiteral("wayland-full-screen.png"));

@@ -31,6 +31,9 @@ public:
     QList<QWindow*> windowsPlacedAbove;
     QList<QWindow*> keyWindows;
     QList<QScreen*> snapshotsTaken;
+    // Whether idling is held off now, and a stand-in for what holding it off does.
+    bool idleHeldOff = false;
+    std::function<void(bool)> onHoldOffIdle;
     // Runs inside placeAboveAllWindows, for tests that check what holds at that moment.
     std::function<void(QWindow&)> onPlaceAbove;
 
@@ -47,6 +50,12 @@ public:
     }
     void makeKeyWindow(QWindow& window) override;
     bool keepsAboveByItself(const QWindow&) override { return keepsAbove; }
+    void holdOffIdle(bool held) override
+    {
+        idleHeldOff = held;
+        if (onHoldOffIdle)
+            onHoldOffIdle(held);
+    }
     bool compositesWindows() override { return compositing; }
     QImage screenSnapshot(QScreen& screen, int shrinkFactor) override;
 };

@@ -4,9 +4,11 @@
 
 #include "platform/Platform.h"
 #include "platform/linux/FileManager.h"
+#include "platform/linux/IdleHoldOff.h"
 #include "platform/linux/KeyboardAccessHelp.h"
 #include "platform/linux/ReducedMotion.h"
 #include "platform/x11/X11ScreenGrab.h"
+#include "platform/x11/X11ScreenSaverSuspend.h"
 #include "platform/x11/X11WindowStacking.h"
 
 #include <QDesktopServices>
@@ -58,6 +60,14 @@ void LinuxDesktop::placeAboveAllWindows(QWindow& window)
 {
     if (X11WindowStacking* stacking = X11WindowStacking::instance())
         stacking->keepAbove(window);
+}
+
+void LinuxDesktop::holdOffIdle(bool held)
+{
+    if (!m_idleHoldOff)
+        m_idleHoldOff = new IdleHoldOff;
+    m_idleHoldOff->setHeld(held);
+    X11ScreenSaverSuspend::suspend(held); // nothing on Wayland
 }
 
 void LinuxDesktop::makeKeyWindow(QWindow& window)

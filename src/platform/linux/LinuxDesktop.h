@@ -6,6 +6,8 @@
 
 namespace platform {
 
+class IdleHoldOff;
+
 // A freedesktop.org desktop (GNOME, KDE, …) on Linux.
 class LinuxDesktop final : public Desktop {
 public:
@@ -18,8 +20,14 @@ public:
     void makeKeyWindow(QWindow& window) override;
     // X11WindowStacking raises them again (and without an X server there is no desktop).
     bool keepsAboveByItself(const QWindow&) override { return true; }
+    void holdOffIdle(bool held) override;
     bool compositesWindows() override;
     QImage screenSnapshot(QScreen& screen, int shrinkFactor) override;
+
+private:
+    // Made on first use and never destroyed: its bus calls must not outlive the
+    // application object, which static destruction would make them do.
+    IdleHoldOff* m_idleHoldOff = nullptr;
 };
 
 } // namespace platform

@@ -3,6 +3,7 @@
 #include "platform/wayland/WaylandDesktop.h"
 
 #include "platform/wayland/OverlayLayer.h"
+#include "platform/wayland/WaylandIdleInhibit.h"
 
 #include <QWindow>
 
@@ -67,6 +68,16 @@ void WaylandDesktop::makeKeyWindow(QWindow& window)
     OverlayLayer* layers = overlayLayer();
     if (!layers || !layers->giveKeyboard(window))
         window.requestActivate();
+    if (m_idleHeldOff && (m_idleInhibit = WaylandIdleInhibit::instance()))
+        m_idleInhibit->inhibitOn(window);
+}
+
+void WaylandDesktop::holdOffIdle(bool held)
+{
+    m_idleHeldOff = held;
+    m_linux.holdOffIdle(held);
+    if (!held && m_idleInhibit)
+        m_idleInhibit->release();
 }
 
 bool WaylandDesktop::isOnOverlayLayer(const QWindow& window) const

@@ -8,6 +8,7 @@
 namespace platform {
 
 class OverlayLayer;
+class WaylandIdleInhibit;
 
 // A Wayland desktop. Windows are always composited there, and no client may read the
 // screen. Overlays go onto the compositor's overlay layer where it offers
@@ -28,6 +29,8 @@ public:
     void releaseFromAbove(QWindow& window) override;
     void makeKeyWindow(QWindow& window) override;
     bool keepsAboveByItself(const QWindow& window) override { return isOnOverlayLayer(window); }
+    // Also on the window made key while held: the overlay with the button.
+    void holdOffIdle(bool held) override;
     bool compositesWindows() override { return true; }
     QImage screenSnapshot(QScreen&, int) override { return {}; }
 
@@ -39,6 +42,8 @@ private:
 
     LinuxDesktop m_linux; // what every Linux desktop shares
     Layers m_layers;
+    bool m_idleHeldOff = false;
+    WaylandIdleInhibit* m_idleInhibit = nullptr; // once a lock has used it
 };
 
 } // namespace platform
