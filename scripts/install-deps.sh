@@ -65,8 +65,9 @@ packages=(
     libsystemd-dev libudev-dev systemd libxml2-utils libglib2.0-bin polkitd
     fonts-dejavu-core
     # tests on a real kernel: qemu boots Debian's kernel package (fetched by the tests with
-    # apt-get download, never installed) on this machine's own programs, udevd included
-    qemu-system-x86 busybox-static cpio kmod xz-utils udev libsystemd-dev
+    # apt-get download, never installed) on this machine's own programs, udevd and mount
+    # (no longer installed by itself on unstable) included
+    qemu-system-x86 busybox-static cpio kmod xz-utils udev libsystemd-dev mount
 )
 
 # Qt's SVG library: renamed by the 64-bit time transition where it was rebuilt.

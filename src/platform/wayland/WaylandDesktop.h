@@ -28,7 +28,9 @@ public:
     void placeAboveAllWindows(QWindow& window) override;
     void releaseFromAbove(QWindow& window) override;
     void makeKeyWindow(QWindow& window) override;
-    bool keepsAboveByItself(const QWindow& window) override { return isOnOverlayLayer(window); }
+    // Every overlay goes onto the overlay layer where there is one; asked right after
+    // showing, before the compositor has configured the surface.
+    bool keepsAboveByItself(const QWindow&) override { return overlayLayer() != nullptr; }
     // Also on the window made key while held: the overlay with the button.
     void holdOffIdle(bool held) override;
     bool compositesWindows() override { return true; }
