@@ -2,7 +2,7 @@
 
 #include "platform/linux/DesktopPortalSettings.h"
 
-#include "platform/linux/SessionBusConnector.h"
+#include "platform/linux/BusConnector.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -37,19 +37,19 @@ void DesktopPortalSettings::follow()
     if (m_following)
         return;
     m_following = true;
-    SessionBusConnector& connector = SessionBusConnector::instance();
-    connect(&connector, &SessionBusConnector::settled, this,
-            &DesktopPortalSettings::handleBusSettled, Qt::UniqueConnection);
-    if (connector.state() == SessionBusConnector::State::NotTried)
+    BusConnector& connector = BusConnector::session();
+    connect(&connector, &BusConnector::settled, this, &DesktopPortalSettings::handleBusSettled,
+            Qt::UniqueConnection);
+    if (connector.state() == BusConnector::State::NotTried)
         connector.connectInBackground();
-    else if (connector.state() != SessionBusConnector::State::Connecting)
+    else if (connector.state() != BusConnector::State::Connecting)
         handleBusSettled();
 }
 
 void DesktopPortalSettings::handleBusSettled()
 {
-    disconnect(&SessionBusConnector::instance(), nullptr, this, nullptr);
-    if (SessionBusConnector::instance().state() != SessionBusConnector::State::Connected) {
+    disconnect(&BusConnector::session(), nullptr, this, nullptr);
+    if (BusConnector::session().state() != BusConnector::State::Connected) {
         settle();
         return;
     }

@@ -2,11 +2,8 @@
 
 #include "platform/linux/IdleInhibitor.h"
 
-#include "platform/linux/SessionBusConnector.h"
-
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 
 namespace platform {
@@ -34,7 +31,7 @@ IdleInhibitor::Service IdleInhibitor::gnomeSessionManager()
 }
 
 IdleInhibitor::IdleInhibitor(Service service, QObject* parent)
-    : QObject(parent), m_service(std::move(service))
+    : BusInhibitor(BusConnector::Bus::Session, parent), m_service(std::move(service))
 {
 }
 
@@ -46,82 +43,30 @@ IdleInhibitor::~IdleInhibitor()
         giveBack(*m_cookie);
 }
 
-void IdleInhibitor::acquire()
-{
-    if (m_wanted)
-        return;
-    m_wanted = true;
-    // Released and wanted again before the answer came: that answer will be kept.
-    if (m_waitingForBus || m_pendingCall || m_cookie)
-        return;
-    requestWhenBusIsReady();
-}
-
-void IdleInhibitor::requestWhenBusIsReady()
-{
-    SessionBusConnector& connector = SessionBusConnector::instance();
-    switch (connector.state()) {
-    case SessionBusConnector::State::Connected:
-        sendRequest();
-        return;
-    case SessionBusConnector::State::Unavailable:
-        return;
-    case SessionBusConnector::State::NotTried:
-    case SessionBusConnector::State::Connecting:
-        m_waitingForBus = true;
-        connect(&connector, &SessionBusConnector::settled, this, &IdleInhibitor::handleBusSettled,
-                Qt::UniqueConnection);
-        connector.connectInBackground();
-        return;
-    }
-}
-
-void IdleInhibitor::handleBusSettled()
-{
-    disconnect(&SessionBusConnector::instance(), nullptr, this, nullptr);
-    m_waitingForBus = false;
-    if (m_wanted &&
-        SessionBusConnector::instance().state() == SessionBusConnector::State::Connected)
-        sendRequest();
-    if (!m_pendingCall)
-        emit stateChanged(); // no bus: this is the answer
-}
-
-void IdleInhibitor::sendRequest()
+QDBusMessage IdleInhibitor::inhibitCall() const
 {
     QDBusMessage call = QDBusMessage::createMethodCall(
         m_service.name, m_service.path, m_service.interface, m_service.inhibitMethod);
     call.setArguments(m_service.inhibitArguments);
     // A service that is not running is absent: starting one just for this is not ours to do.
     call.setAutoStartService(false);
-    m_pendingCall = new QDBusPendingCallWatcher(
-        QDBusConnection::sessionBus().asyncCall(call, kReplyTimeoutMs), this);
-    connect(m_pendingCall, &QDBusPendingCallWatcher::finished, this, &IdleInhibitor::handleReply);
+    return call;
 }
 
-void IdleInhibitor::release()
+void IdleInhibitor::takeReply(const QDBusPendingCall& call, bool wanted)
 {
-    if (!m_wanted)
+    const QDBusPendingReply<uint> reply = call;
+    if (reply.isError())
         return;
-    m_wanted = false;
-    if (m_cookie) {
-        giveBack(*std::exchange(m_cookie, std::nullopt));
-        emit stateChanged();
-    }
+    if (wanted)
+        m_cookie = reply.value();
+    else
+        giveBack(reply.value()); // the lock ended while the cookie was on its way
 }
 
-void IdleInhibitor::handleReply(QDBusPendingCallWatcher* call)
+void IdleInhibitor::letGo()
 {
-    call->deleteLater();
-    m_pendingCall = nullptr;
-    const QDBusPendingReply<uint> reply = *call;
-    if (!reply.isError()) {
-        if (m_wanted)
-            m_cookie = reply.value();
-        else
-            giveBack(reply.value()); // the lock ended while the cookie was on its way
-    }
-    emit stateChanged();
+    giveBack(*std::exchange(m_cookie, std::nullopt));
 }
 
 void IdleInhibitor::giveBack(uint cookie)
@@ -131,7 +76,7 @@ void IdleInhibitor::giveBack(uint cookie)
     call << cookie;
     call.setAutoStartService(false);
     // Sent without waiting: there is nothing to do with the answer.
-    QDBusConnection::sessionBus().send(call);
+    connection().send(call);
 }
 
 } // namespace platform

@@ -2,13 +2,12 @@
 
 #pragma once
 
-#include <QObject>
+#include "platform/linux/BusInhibitor.h"
+
 #include <QString>
 #include <QVariantList>
 
 #include <optional>
-
-class QDBusPendingCallWatcher;
 
 namespace platform {
 
@@ -17,10 +16,8 @@ namespace platform {
 // would take the pointer's way back to the unlock button.
 //
 // Services of this kind hand out a cookie on Inhibit and forget it on its un-inhibit call
-// (or when our connection goes). Nothing here waits on the bus: the call is asynchronous, and
-// a cookie that arrives after release() is given back at once. Without a session bus or the
-// service nothing is held and nothing is reported. Use on the main thread.
-class IdleInhibitor final : public QObject {
+// (or when our connection goes).
+class IdleInhibitor final : public BusInhibitor {
     Q_OBJECT
 
 public:
@@ -33,8 +30,6 @@ public:
         QVariantList inhibitArguments; // the reply is the cookie, a uint
     };
     static constexpr const char* kReason = "Keyboard locked for cleaning";
-    // A service that has not answered by then is treated as absent.
-    static constexpr int kReplyTimeoutMs = 10000;
 
     // org.freedesktop.ScreenSaver: KDE, Xfce, LXQt, and most screen lockers.
     static Service freedesktopScreenSaver();
@@ -45,29 +40,16 @@ public:
     // Gives a held cookie back.
     ~IdleInhibitor() override;
 
-    // Asks for the inhibition and returns at once; a second call while wanted does nothing.
-    void acquire();
-    // Gives the cookie back now, or as soon as a reply still on its way brings it.
-    void release();
-
-    bool isHeld() const { return m_cookie.has_value(); }
-
-signals:
-    // A reply (or the lack of a bus) was handled, or the cookie was given back.
-    void stateChanged();
+    bool isHeld() const override { return m_cookie.has_value(); }
 
 private:
-    void requestWhenBusIsReady();
-    void handleBusSettled();
-    void sendRequest();
-    void handleReply(QDBusPendingCallWatcher* call);
+    QDBusMessage inhibitCall() const override;
+    void takeReply(const QDBusPendingCall& reply, bool wanted) override;
+    void letGo() override;
     void giveBack(uint cookie);
 
     Service m_service;
-    QDBusPendingCallWatcher* m_pendingCall = nullptr;
     std::optional<uint> m_cookie;
-    bool m_wanted = false;
-    bool m_waitingForBus = false;
 };
 
 } // namespace platform

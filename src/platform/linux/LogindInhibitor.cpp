@@ -2,11 +2,7 @@
 
 #include "platform/linux/LogindInhibitor.h"
 
-#include "platform/linux/SystemBusConnector.h"
-
-#include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusUnixFileDescriptor>
 
@@ -14,15 +10,10 @@
 #include <unistd.h>
 
 namespace platform {
-namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.login1");
-const QString kPath = QStringLiteral("/org/freedesktop/login1");
-const QString kInterface = QStringLiteral("org.freedesktop.login1.Manager");
-
-} // namespace
-
-LogindInhibitor::LogindInhibitor(QObject* parent) : QObject(parent) {}
+LogindInhibitor::LogindInhibitor(QObject* parent) : BusInhibitor(BusConnector::Bus::System, parent)
+{
+}
 
 LogindInhibitor::~LogindInhibitor()
 {
@@ -31,82 +22,26 @@ LogindInhibitor::~LogindInhibitor()
     closeDescriptor();
 }
 
-void LogindInhibitor::acquire()
+QDBusMessage LogindInhibitor::inhibitCall() const
 {
-    if (m_wanted)
-        return;
-    m_wanted = true;
-    // Released and wanted again before the answer came: that answer will be kept.
-    if (isWaitingForReply() || isHeld())
-        return;
-    requestWhenBusIsReady();
-}
-
-void LogindInhibitor::requestWhenBusIsReady()
-{
-    SystemBusConnector& connector = SystemBusConnector::instance();
-    switch (connector.state()) {
-    case SystemBusConnector::State::Connected:
-        sendRequest();
-        return;
-    case SystemBusConnector::State::Unavailable:
-        return;
-    case SystemBusConnector::State::NotTried:
-    case SystemBusConnector::State::Connecting:
-        m_waitingForBus = true;
-        connect(&connector, &SystemBusConnector::settled, this, &LogindInhibitor::handleBusSettled,
-                Qt::UniqueConnection);
-        connector.connectInBackground();
-        return;
-    }
-}
-
-void LogindInhibitor::handleBusSettled()
-{
-    disconnect(&SystemBusConnector::instance(), nullptr, this, nullptr);
-    m_waitingForBus = false;
-    if (m_wanted && SystemBusConnector::instance().state() == SystemBusConnector::State::Connected)
-        sendRequest();
-    if (!m_pendingCall)
-        emit stateChanged(); // no bus: this is the answer
-}
-
-void LogindInhibitor::sendRequest()
-{
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Inhibit"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
     call << QString::fromLatin1(kWhat) << QString::fromLatin1(kWho) << QString::fromLatin1(kWhy)
          << QString::fromLatin1(kMode);
-    m_pendingCall = new QDBusPendingCallWatcher(
-        QDBusConnection::systemBus().asyncCall(call, kReplyTimeoutMs), this);
-    connect(m_pendingCall, &QDBusPendingCallWatcher::finished, this, &LogindInhibitor::handleReply);
+    return call;
 }
 
-void LogindInhibitor::release()
-{
-    if (!m_wanted)
-        return;
-    m_wanted = false;
-    if (isHeld()) {
-        closeDescriptor();
-        emit stateChanged();
-    }
-}
-
-void LogindInhibitor::handleReply(QDBusPendingCallWatcher* call)
+void LogindInhibitor::takeReply(const QDBusPendingCall& call, bool wanted)
 {
     // The reply keeps its own copy of the descriptor until the watcher is gone; when
     // the lock is no longer wanted, that copy is the last one and closing it releases it.
-    call->deleteLater();
-    m_pendingCall = nullptr;
-
-    const QDBusPendingReply<QDBusUnixFileDescriptor> reply = *call;
-    if (m_wanted && !reply.isError() && reply.value().isValid()) {
+    const QDBusPendingReply<QDBusUnixFileDescriptor> reply = call;
+    if (wanted && !reply.isError() && reply.value().isValid()) {
         // Our own duplicate, so that release() closes it no matter when Qt lets go of
         // the reply's copies; -1 (no descriptor left) simply means nothing is held.
         m_fd = ::fcntl(reply.value().fileDescriptor(), F_DUPFD_CLOEXEC, 0);
     }
-    emit stateChanged();
 }
 
 void LogindInhibitor::closeDescriptor()

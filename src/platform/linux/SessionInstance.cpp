@@ -2,7 +2,7 @@
 
 #include "platform/linux/SessionInstance.h"
 
-#include "platform/linux/SessionBusConnector.h"
+#include "platform/linux/BusConnector.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -48,8 +48,7 @@ SessionInstance::SessionInstance(const QString& appId, QObject* parent)
 
 SessionInstance::~SessionInstance()
 {
-    if (m_adaptor &&
-        SessionBusConnector::instance().state() == SessionBusConnector::State::Connected)
+    if (m_adaptor && BusConnector::session().state() == BusConnector::State::Connected)
         QDBusConnection::sessionBus().unregisterObject(m_objectPath);
 }
 
@@ -60,10 +59,10 @@ void SessionInstance::claim(const LaunchToken& ownLaunch)
     m_claiming = true;
     m_ownLaunch = ownLaunch;
     m_deadline.start();
-    SessionBusConnector& connector = SessionBusConnector::instance();
-    if (connector.state() == SessionBusConnector::State::NotTried ||
-        connector.state() == SessionBusConnector::State::Connecting) {
-        connect(&connector, &SessionBusConnector::settled, this, &SessionInstance::handleBusSettled,
+    BusConnector& connector = BusConnector::session();
+    if (connector.state() == BusConnector::State::NotTried ||
+        connector.state() == BusConnector::State::Connecting) {
+        connect(&connector, &BusConnector::settled, this, &SessionInstance::handleBusSettled,
                 Qt::UniqueConnection);
         connector.connectInBackground();
         return;
@@ -75,7 +74,7 @@ void SessionInstance::handleBusSettled()
 {
     if (m_decided)
         return;
-    if (SessionBusConnector::instance().state() != SessionBusConnector::State::Connected) {
+    if (BusConnector::session().state() != BusConnector::State::Connected) {
         decide(Outcome::Alone);
         return;
     }

@@ -2,7 +2,7 @@
 
 #include "platform/lockd/LockServiceWatcher.h"
 
-#include "platform/linux/SystemBusConnector.h"
+#include "platform/linux/BusConnector.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -22,11 +22,10 @@ LockServiceWatcher::LockServiceWatcher(QObject* parent) : QObject(parent)
     m_reaskTimer.setInterval(kReaskAfterExitMs);
     connect(&m_reaskTimer, &QTimer::timeout, this, &LockServiceWatcher::refresh);
 
-    SystemBusConnector& connector = SystemBusConnector::instance();
-    if (connector.state() == SystemBusConnector::State::NotTried ||
-        connector.state() == SystemBusConnector::State::Connecting) {
-        connect(&connector, &SystemBusConnector::settled, this,
-                &LockServiceWatcher::handleBusSettled);
+    BusConnector& connector = BusConnector::system();
+    if (connector.state() == BusConnector::State::NotTried ||
+        connector.state() == BusConnector::State::Connecting) {
+        connect(&connector, &BusConnector::settled, this, &LockServiceWatcher::handleBusSettled);
         connector.connectInBackground();
         return;
     }
@@ -35,12 +34,12 @@ LockServiceWatcher::LockServiceWatcher(QObject* parent) : QObject(parent)
 
 bool LockServiceWatcher::isBusConnected() const
 {
-    return SystemBusConnector::instance().state() == SystemBusConnector::State::Connected;
+    return BusConnector::system().state() == BusConnector::State::Connected;
 }
 
 void LockServiceWatcher::handleBusSettled()
 {
-    disconnect(&SystemBusConnector::instance(), nullptr, this, nullptr);
+    disconnect(&BusConnector::system(), nullptr, this, nullptr);
     if (!isBusConnected()) {
         m_presence = Presence::Absent;
         return;
