@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "GuestTool.h"
+#include "support/guest/GuestTool.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -78,7 +78,7 @@ private slots:
         QVERIFY(QDir().mkpath(QStringLiteral("/run/dbus")));
         QVERIFY2(bus.start(QStringLiteral("dbus-daemon"),
                            {"--nofork", "--print-address",
-                            "--config-file=" TAVIMO_KERNEL_TESTS "/guest-bus.conf"})
+                            "--config-file=" TAVIMO_GUEST_SUPPORT "/guest-bus.conf"})
                      .startsWith("unix:"),
                  "the system bus did not start");
         QCOMPARE(authorities.start(QStringLiteral(TAVIMO_GUEST_AUTHORITIES)), "ready");

@@ -2,7 +2,7 @@
 
 // Which event nodes a lock grabs, and which count as a pointing device to unlock with.
 #include "lockd/DeviceRole.h"
-#include "lockd/FakeDeviceLayer.h"
+#include "support/lockd/FakeDeviceLayer.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // The lock against stand-in devices: what it grabs, when, and when it lets go.
-#include "lockd/FakeDeviceLayer.h"
+#include "support/lockd/FakeDeviceLayer.h"
 #include "lockd/LockKeeper.h"
 
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 // Renders every visual component, light and dark, focused and not, in a key window
 // and not, into PNGs under $TAVIMO_ARTIFACTS_DIR/gallery for people to look at.
 // Usage: UiGallery [file-name-suffix]
-#include "AppearanceSwitch.h"
+#include "support/AppearanceSwitch.h"
 
 #include "platform/Platform.h"
 #include "platform/fake/FakeDesktop.h"

@@ -2,7 +2,7 @@
 
 // The glass panel and the two components built on it: the glass button and the
 // info pill, offscreen with the fake platform layer.
-#include "AppearanceSwitch.h"
+#include "support/AppearanceSwitch.h"
 #include "support/Contrast.h"
 
 #include "platform/Platform.h"

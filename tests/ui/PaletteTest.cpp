@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "AppearanceSwitch.h"
+#include "support/AppearanceSwitch.h"
 
 #include "ui/Palette.h"
 

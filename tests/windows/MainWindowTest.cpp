@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "WindowsTestSupport.h"
-#include "ui/AppearanceSwitch.h"
+#include "support/AppearanceSwitch.h"
 #include "ui/ElidedLabel.h"
 
 #include "ui/FocusAwareButton.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "GuestTool.h"
+#include "support/guest/GuestTool.h"
 
 #include <QDeadlineTimer>
 

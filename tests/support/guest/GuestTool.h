@@ -7,7 +7,7 @@
 #include <QString>
 #include <QStringList>
 
-// One of the guest tools (tools/) as a child process spoken to line by line.
+// One of the guest tools (this folder) as a child process spoken to line by line.
 class GuestTool {
 public:
     GuestTool() = default;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "lockd/FakeDeviceLayer.h"
+#include "support/lockd/FakeDeviceLayer.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -4,7 +4,7 @@
 // with stand-in devices instead of the machine's, which tests plug, unplug and press over
 // the bus (app.tavimo.Tavimo.Test.FakeDevices at /app/tavimo/Tavimo/Test/FakeDevices).
 //   lockd-fake-host [--heartbeat-timeout-ms=N] [--idle-exit=SECONDS]   (idle exit off by default)
-#include "lockd/FakeDeviceLayer.h"
+#include "support/lockd/FakeDeviceLayer.h"
 #include "lockd/LockService.h"
 
 #include <cstdio>
