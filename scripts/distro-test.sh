@@ -7,19 +7,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-distro=$(. /etc/os-release && echo "${PRETTY_NAME:-$ID}")
+step_where=$(. /etc/os-release && echo "${PRETTY_NAME:-$ID}")
 build=${TAVIMO_BUILD_DIR:-/var/tmp/tavimo/build}
 export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
 
-step() { # name command...
-    local name=$1 start status=0
-    shift
-    start=$(date +%s)
-    echo "=== $distro: $name"
-    "$@" || status=$?
-    echo "=== $distro: $name: $(($(date +%s) - start)) s, status $status"
-    return "$status"
-}
+. scripts/steps.sh
 
 configure() {
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIMO_WERROR=ON \

@@ -21,15 +21,8 @@ case "${1:-}" in
         ;;
 esac
 
-step() { # name command...
-    local name=$1 start status=0
-    shift
-    start=$(date +%s)
-    echo "=== this machine: $name"
-    "$@" || status=$?
-    echo "=== this machine: $name: $(($(date +%s) - start)) s, status $status"
-    return "$status"
-}
+step_where="this machine"
+. scripts/steps.sh
 
 begin=$(date +%s)
 step "packages" scripts/install-deps.sh

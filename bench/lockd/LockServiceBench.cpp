@@ -9,8 +9,7 @@
 //   LockServiceBench [locks] [keyboards]
 #include "BenchStats.h"
 #include "ProcessFigures.h"
-#include "support/FakeLoginManagerProcess.h"
-#include "support/FakePolkitProcess.h"
+#include "StandInLockService.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -31,26 +30,17 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-const QString kService = QStringLiteral("app.tavimo.Tavimo.KeyboardLock");
-
-QDBusMessage devices(const QString& method, const QVariantList& arguments = {})
-{
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        kService, QStringLiteral("/app/tavimo/Tavimo/Test/FakeDevices"),
-        QStringLiteral("app.tavimo.Tavimo.Test.FakeDevices"), method);
-    message.setArguments(arguments);
-    return QDBusConnection::systemBus().call(message, QDBus::Block, 5000);
-}
+const QString kService = StandInLockService::kService;
 
 int grabbedCount()
 {
-    const QDBusMessage reply = devices(QStringLiteral("GrabbedCount"));
+    const QDBusMessage reply = StandInLockService::devices(QStringLiteral("GrabbedCount"));
     return reply.arguments().isEmpty() ? -1 : reply.arguments().first().toInt();
 }
 
 bool registered()
 {
-    return QDBusConnection::systemBus().interface()->isServiceRegistered(kService);
+    return StandInLockService::registered();
 }
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000)
@@ -89,13 +79,11 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const int locks = argc > 1 ? std::atoi(argv[1]) : 300;
     const int keyboards = argc > 2 ? std::atoi(argv[2]) : 6;
-    FakePolkitProcess polkit;
-    FakeLoginManagerProcess logind;
-    for (const QString& problem : {polkit.start(), logind.start()})
-        if (!problem.isEmpty()) {
-            std::fprintf(stderr, "%s\n", qPrintable(problem));
-            return 1;
-        }
+    StandInLockService service;
+    if (const QString problem = service.startAuthorities(); !problem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(problem));
+        return 1;
+    }
 
     QProcess lockd;
     BenchStats start;
@@ -115,17 +103,15 @@ int main(int argc, char** argv)
     printIdle("idle, no devices, no lock", pid_t(lockd.processId()));
     stop(lockd);
 
-    QProcess host;
     // No heartbeat here: the lock must outlast the wait for its end.
-    host.start(QStringLiteral(TAVIMO_LOCKD_FAKE_HOST),
-               {QStringLiteral("--idle-exit=0"), QStringLiteral("--heartbeat-timeout-ms=60000")});
-    if (!waitFor(registered)) {
-        std::fprintf(stderr, "lockd-fake-host never took its name\n");
+    if (const QString problem = service.startHost(
+            QStringLiteral(TAVIMO_LOCKD_FAKE_HOST),
+            {QStringLiteral("--idle-exit=0"), QStringLiteral("--heartbeat-timeout-ms=60000")},
+            keyboards);
+        !problem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(problem));
         return 1;
     }
-    for (int i = 0; i < keyboards; ++i)
-        devices(QStringLiteral("Plug"), {QStringLiteral("keyboard"), false});
-    devices(QStringLiteral("Plug"), {QStringLiteral("mouse"), false});
     const QDBusMessage lock = QDBusMessage::createMethodCall(
         kService, QStringLiteral("/app/tavimo/Tavimo/KeyboardLock"),
         QStringLiteral("app.tavimo.Tavimo.KeyboardLock1"), QStringLiteral("Lock"));
@@ -151,7 +137,7 @@ int main(int argc, char** argv)
     std::printf("Service running, %d stand-in keyboards and a mouse, polkit and logind asked\n",
                 keyboards);
     taken.printMillis("Lock() until every keyboard is grabbed");
-    printIdle("lockd-fake-host idle after the locks", pid_t(host.processId()));
-    stop(host);
+    printIdle("lockd-fake-host idle after the locks", pid_t(service.hostProcessId()));
+    service.stopHost();
     return 0;
 }

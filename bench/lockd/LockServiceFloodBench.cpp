@@ -10,8 +10,7 @@
 //   LockServiceFloodBench [connections] [calls] [--host=PATH]
 #include "BenchStats.h"
 #include "ProcessFigures.h"
-#include "support/FakeLoginManagerProcess.h"
-#include "support/FakePolkitProcess.h"
+#include "StandInLockService.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -42,7 +41,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-const QString kService = QStringLiteral("app.tavimo.Tavimo.KeyboardLock");
+const QString kService = StandInLockService::kService;
 
 // The stranger: drops to nobody, connects, sends its calls without waiting for replies and
 // stays connected a while, as an attacker's processes would.
@@ -73,15 +72,6 @@ int flood(int calls)
     return 0;
 }
 
-QDBusMessage devices(const QString& method, const QVariantList& arguments = {})
-{
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        kService, QStringLiteral("/app/tavimo/Tavimo/Test/FakeDevices"),
-        QStringLiteral("app.tavimo.Tavimo.Test.FakeDevices"), method);
-    message.setArguments(arguments);
-    return QDBusConnection::systemBus().call(message, QDBus::Block, 60000);
-}
-
 // An allowed caller's Lock(), until it holds the lock; the lock is let go at once.
 struct Locked {
     double ms = 0;
@@ -103,7 +93,9 @@ Locked lockOnce()
             error = reply.errorName();
     }
     // Closing the only copy ends the lock; wait until the keyboards are free again.
-    for (int i = 0; i < 500 && devices(QStringLiteral("GrabbedCount")).arguments().value(0) != 0;
+    for (int i = 0;
+         i < 500 &&
+         StandInLockService::devices(QStringLiteral("GrabbedCount")).arguments().value(0) != 0;
          ++i)
         QThread::msleep(5);
     return {ms, error};
@@ -147,27 +139,15 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "run as root under with-bus.sh --system\n");
         return 1;
     }
-    FakePolkitProcess polkit;
-    FakeLoginManagerProcess logind;
-    for (const QString& problem : {polkit.start(), logind.start()})
-        if (!problem.isEmpty()) {
-            std::fprintf(stderr, "%s\n", qPrintable(problem));
-            return 1;
-        }
-    QProcess host;
-    host.start(hostPath, {QStringLiteral("--heartbeat-timeout-ms=60000")});
-    QElapsedTimer waited;
-    waited.start();
-    while (!QDBusConnection::systemBus().interface()->isServiceRegistered(kService)) {
-        if (waited.elapsed() > 10000) {
-            std::fprintf(stderr, "the service never took its name\n");
-            return 1;
-        }
-        QThread::msleep(20);
+    StandInLockService service;
+    QString problem = service.startAuthorities();
+    if (problem.isEmpty())
+        problem = service.startHost(hostPath, {QStringLiteral("--heartbeat-timeout-ms=60000")}, 1);
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(problem));
+        return 1;
     }
-    devices(QStringLiteral("Plug"), {QStringLiteral("keyboard"), false});
-    devices(QStringLiteral("Plug"), {QStringLiteral("mouse"), false});
-    const qint64 pid = host.processId();
+    const qint64 pid = service.hostProcessId();
 
     std::printf("%s, %d connections of nobody x %d Lock() calls expecting no reply\n",
                 qPrintable(QFileInfo(hostPath).absoluteFilePath()), connections, calls);
@@ -232,7 +212,5 @@ int main(int argc, char** argv)
                 "%.2f s (%.0f %%)\n",
                 written, processfigures::cpuSeconds(pid) - cpuBefore,
                 (processfigures::cpuSeconds(pid) - cpuBefore) / 8 * 100);
-    host.kill();
-    host.waitForFinished();
     return 0;
 }
