@@ -395,6 +395,50 @@ private slots:
         unlockByClick();
     }
 
+    // GNOME's launcher passes a startup-notification id, not an activation token: a second
+    // launch with one brings the first one's window in front of the window that has the
+    // focus, also when that window was minimised.
+    void aSecondLaunchBringsTheWindowToTheFront()
+    {
+        const auto focusPid = [] {
+            return eval(QStringLiteral("const f = global.display.focus_window;"
+                                       "f ? '' + f.get_pid() : 'none'"));
+        };
+        QProcess first;
+        first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        first.start(QStringLiteral(TAVIMO_APP_PATH), {});
+        QVERIFY(first.waitForStarted());
+        const QString pid = QString::number(first.processId());
+        QTRY_COMPARE_WITH_TIMEOUT(focusPid(), pid, 10000);
+        QVERIFY(!eval(QStringLiteral("global.display.focus_window.minimize(); 1")).isNull());
+        std::unique_ptr<QProcess> other = foreignWindow(false);
+        QTRY_VERIFY_WITH_TIMEOUT(foreignShown(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(focusPid() != pid && focusPid() != QLatin1String("none"), 5000);
+
+        const QString token = eval(QStringLiteral(
+            "const Gio = imports.gi.Gio; global.create_app_launch_context("
+            "global.display.get_current_time_roundtrip(), -1)"
+            ".get_startup_notify_id(Gio.AppInfo.create_from_commandline('tavimo', 'Tavimo',"
+            " Gio.AppInfoCreateFlags.NONE), [])"));
+        QVERIFY(!token.isEmpty());
+        QProcess second;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DESKTOP_STARTUP_ID"), token);
+        environment.remove(QStringLiteral("XDG_ACTIVATION_TOKEN"));
+        second.setProcessEnvironment(environment);
+        second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        second.start(QStringLiteral(TAVIMO_APP_PATH), {});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitCode(), 0); // handed over to the first
+        QTRY_COMPARE_WITH_TIMEOUT(focusPid(), pid, 3000);
+        QTest::qWait(300); // drawn
+        QVERIFY(screenshot(QStringLiteral("gnome-second-launch.png")));
+        first.terminate();
+        QVERIFY(first.waitForFinished(5000));
+        other->kill();
+        other->waitForFinished();
+    }
+
     // The Unlock card goes where the main window is, the second monitor here.
     void theUnlockCardFollowsTheMainWindow()
     {
