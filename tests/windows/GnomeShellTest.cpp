@@ -439,6 +439,23 @@ private slots:
         other->waitForFinished();
     }
 
+    // Qt's own title bar on GNOME draws a maximise button whatever the window's flags: a
+    // click on it leaves the fixed-size window as and where it was.
+    void theMaximiseButtonLeavesTheWindowAsItIs()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(!mainFrame().isNull(), 5000);
+        QTest::qWait(1000); // the shell's animation of a new window ends
+        const QRect before = mainFrame();
+        QWindow* window = m_controller->window()->windowHandle();
+        QVERIFY(click(before.topLeft() +
+                      QPoint(before.width() - 40, window->frameMargins().top() / 2)));
+        QTest::qWait(1000);
+        QVERIFY(screenshot(QStringLiteral("gnome-maximise-clicked.png")));
+        QCOMPARE(mainFrame(), before);
+        QVERIFY(!(window->windowStates() & Qt::WindowMaximized));
+        QCOMPARE(m_controller->window()->size(), m_controller->window()->minimumSize());
+    }
+
     // The Unlock card goes where the main window is, the second monitor here.
     void theUnlockCardFollowsTheMainWindow()
     {
