@@ -113,8 +113,11 @@ void MainWindowController::presentLockedOverlays()
     m_overlays = std::move(built);
     m_lockedSince.start();
 
+    // The one with the button last: where each window shown takes the focus (GNOME), it
+    // ends up with it.
     for (const OverlayPtr& overlay : m_overlays)
-        overlay->orderFrontRegardless();
+        if (!overlay->isPrimaryDisplay())
+            overlay->orderFrontRegardless();
     for (const OverlayPtr& overlay : m_overlays) {
         if (overlay->isPrimaryDisplay()) {
             overlay->makeKeyAndOrderFront();
@@ -132,8 +135,10 @@ void MainWindowController::guardOverlays()
                                       [](const OverlayPtr& o) { return o->isPrimaryDisplay(); });
     if (primary == m_overlays.end() || !(*primary)->windowHandle())
         return;
-    if (!platform::desktop().keepsAboveByItself(*(*primary)->windowHandle()))
+    if (!platform::desktop().keepsAboveByItself(*(*primary)->windowHandle())) {
+        holdOverlaysStill();
         m_overlayGuard.watch();
+    }
 }
 
 void MainWindowController::showOverlaysAfresh()

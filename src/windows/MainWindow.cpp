@@ -21,8 +21,10 @@
 #include "ui/UiFont.h"
 #include "windows/TintedLabel.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -41,6 +43,27 @@ void centreOnPrimaryScreen(QWidget& window)
     }
 }
 
+// The window has one size. Its flags offer no maximise button, but a title bar the
+// toolkit draws itself (Qt's on GNOME Wayland) offers one anyway, and the window manager
+// would move the window into the corner as "maximised": such a request is taken back.
+class RefusesMaximising final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* window = qobject_cast<QWidget*>(watched);
+        if (window && event->type() == QEvent::WindowStateChange &&
+            window->windowState() & Qt::WindowMaximized)
+            // Not from inside the change that is being delivered.
+            QTimer::singleShot(0, window, [window] {
+                window->setWindowState(window->windowState() & ~Qt::WindowMaximized);
+            });
+        return false;
+    }
+};
+
 std::unique_ptr<QWidget> makeMainWindow()
 {
     auto window = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::WindowTitleHint |
@@ -48,6 +71,7 @@ std::unique_ptr<QWidget> makeMainWindow()
                                                          Qt::WindowMinimizeButtonHint);
     window->setWindowTitle(QStringLiteral("Tavimo"));
     window->setFixedSize(kWindowSize);
+    window->installEventFilter(new RefusesMaximising(window.get()));
     window->setAttribute(Qt::WA_TranslucentBackground);
     AccessibleTree::present(*window, AccessibleTree::Kind::Frame);
     centreOnPrimaryScreen(*window);

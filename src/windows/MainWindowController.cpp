@@ -5,12 +5,16 @@
 #include "platform/Platform.h"
 #include "ui/GlassButton.h"
 #include "ui/InfoPill.h"
+#include "windows/BreathingIcon.h"
 #include "windows/OverlayWindow.h"
 
 #include <QGuiApplication>
+#include <QSequentialAnimationGroup>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
+
+#include <algorithm>
 
 void MainWindowController::DeferredDelete::operator()(QObject* object) const
 {
@@ -19,16 +23,19 @@ void MainWindowController::DeferredDelete::operator()(QObject* object) const
 }
 
 MainWindowController::MainWindowController(std::unique_ptr<QWidget> window)
-    : m_window(std::move(window)), m_overlayGuard({[this](const QWindow* w) {
-                                                       for (const OverlayPtr& overlay : m_overlays)
-                                                           if (w && overlay->windowHandle() == w)
-                                                               return true;
-                                                       return false;
-                                                   },
-                                                   [this] { showOverlaysAfresh(); },
-                                                   [this] {
-                                                       giveUpCoveredLock();
-                                                   }})
+    : m_window(std::move(window)),
+      m_overlayGuard({[this] {
+                          OverlayWindow* key = keyOverlay();
+                          return key ? key->windowHandle() : nullptr;
+                      },
+                      [this](const QWindow* w) { return isOwnWindow(w); },
+                      [this] {
+                          showOverlaysAfresh();
+                          holdOverlaysStill();
+                      },
+                      [this] {
+                          giveUpCoveredLock();
+                      }})
 {
     const QPointer<MainWindowController> self(this);
     m_blocker.onEndedByPlatform = [self] {
@@ -62,6 +69,34 @@ QList<OverlayWindow*> MainWindowController::overlays() const
     for (const OverlayPtr& overlay : m_overlays)
         list.append(overlay.get());
     return list;
+}
+
+OverlayWindow* MainWindowController::keyOverlay() const
+{
+    for (const OverlayPtr& overlay : m_overlays)
+        if (overlay->isPrimaryDisplay())
+            return overlay.get();
+    return nullptr;
+}
+
+bool MainWindowController::isOwnWindow(const QWindow* window) const
+{
+    if (!window)
+        return false;
+    if (m_window && m_window->windowHandle() == window)
+        return true;
+    return std::any_of(m_overlays.begin(), m_overlays.end(),
+                       [window](const OverlayPtr& o) { return o->windowHandle() == window; });
+}
+
+void MainWindowController::holdOverlaysStill()
+{
+    for (const OverlayPtr& overlay : m_overlays)
+        for (BreathingIcon* icon : overlay->findChildren<BreathingIcon*>())
+            if (QAbstractAnimation* breathing = icon->breathingAnimation()) {
+                breathing->stop();
+                icon->setScale(1.0);
+            }
 }
 
 void MainWindowController::setScreensForTesting(std::function<QList<QScreen*>()> screens)

@@ -87,8 +87,15 @@ private:
     // The screen that gets the unlock button: the one holding the main window at the
     // click, else the primary screen, else the first covered one.
     QScreen* mainScreen(const QList<QScreen*>& covered) const;
+    // The overlay with the Unlock button, if any.
+    OverlayWindow* keyOverlay() const;
+    bool isOwnWindow(const QWindow* window) const;
     // Where the desktop does not keep the overlays in front by itself.
     void guardOverlays();
+    // There an overlay must come back in front at once, and a full-screen window that
+    // animates can stall the main thread for a second while the compositor is busy: Qt
+    // waits for the compositor to hand back a shared-memory buffer before it paints again.
+    void holdOverlaysStill();
     void showOverlaysAfresh();
     void giveUpCoveredLock();
     void endLockByPlatform(const QString& why);

@@ -20,7 +20,9 @@ void OverlayGuard::watch()
     m_focus =
         connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &OverlayGuard::focusChanged);
     // The first showing has to bring the focus too.
-    m_timer.start(kDeadlineMs);
+    m_shownAt = 0;
+    m_onScreenAt = -1;
+    m_timer.start(kPollMs);
 }
 
 void OverlayGuard::stop()
@@ -30,32 +32,68 @@ void OverlayGuard::stop()
     m_timer.stop();
 }
 
-void OverlayGuard::focusChanged(QWindow* window)
+bool OverlayGuard::inFront() const
+{
+    const QWindow* key = m_hooks.keyWindow();
+    return key && QGuiApplication::focusWindow() == key;
+}
+
+void OverlayGuard::focusChanged(QWindow*)
 {
     if (!m_watching)
         return;
-    if (m_hooks.isOurs(window)) {
+    if (inFront()) {
         m_timer.stop();
+        m_shownAt = -1;
         return;
     }
-    // A moment's grace: focus passing between two of our windows goes through none.
     if (!m_timer.isActive())
         m_timer.start(kGraceMs);
 }
 
 void OverlayGuard::check()
 {
-    if (!m_watching || m_hooks.isOurs(QGuiApplication::focusWindow()))
+    if (!m_watching || inFront())
         return;
     const qint64 now = m_clock.elapsed();
-    m_tries.removeIf([now](qint64 at) { return now - at > kTriesWindowMs; });
-    if (m_tries.size() >= kMaxTries) {
-        stop();
-        m_hooks.giveUp();
-        return;
+    const QWindow* key = m_hooks.keyWindow();
+    // A click on another of our overlays takes the focus there: shown afresh for that as
+    // often as it happens. Only a showing that failed, or one against another program's
+    // window, is a try.
+    bool isTry = !m_hooks.isOurs(QGuiApplication::focusWindow());
+    if (m_shownAt >= 0 && key) {
+        // A showing on its way: not replaced before it has had its chance on screen.
+        if (!key->isExposed() && now - m_shownAt < kShowLimitMs) {
+            m_timer.start(kPollMs);
+            return;
+        }
+        if (m_onScreenAt < 0)
+            m_onScreenAt = now;
+        if (now - m_onScreenAt < kDeadlineMs) {
+            m_timer.start(int(m_onScreenAt + kDeadlineMs - now));
+            return;
+        }
+        m_shownAt = -1;
+        isTry = true;
     }
-    m_tries.append(now);
+    showAfresh(isTry);
+}
+
+void OverlayGuard::showAfresh(bool isTry)
+{
+    const qint64 now = m_clock.elapsed();
+    m_tries.removeIf([now](qint64 at) { return now - at > kTriesWindowMs; });
+    if (isTry) {
+        if (m_tries.size() >= kMaxTries) {
+            stop();
+            m_hooks.giveUp();
+            return;
+        }
+        m_tries.append(now);
+    }
+    m_shownAt = now;
+    m_onScreenAt = -1;
     m_hooks.showAfresh();
     if (m_watching)
-        m_timer.start(kDeadlineMs);
+        m_timer.start(kPollMs);
 }

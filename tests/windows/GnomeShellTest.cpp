@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -23,6 +24,7 @@
 #include <QtTest>
 
 #include <sys/types.h>
+#include <time.h>
 #include <unistd.h>
 
 // Under a headless GNOME Shell with two monitors (tests/support/with-gnome-shell.sh),
@@ -88,21 +90,74 @@ private:
         return eval(script.arg(at.x()).arg(at.y())) == QLatin1String("1");
     }
 
-    // The topmost shown window on the monitor of that screen: "ours" (an overlay of this
-    // process), "foreign" or "none".
-    static QString topOn(const QScreen* screen)
+    // The topmost window drawn on the monitor of that screen: "ours" (an overlay of this
+    // process), "foreign" or "none". A window the shell has not mapped yet is left out:
+    // it is listed before it is stacked or drawn.
+    static QString topScript(const QScreen* screen)
+    {
+        const QPoint at = screen->geometry().topLeft();
+        return QStringLiteral(
+                   "(() => { const d = global.display;"
+                   "const m = [...Array(d.get_n_monitors()).keys()].find(i => {"
+                   "  const g = d.get_monitor_geometry(i); return g.x === %1 && g.y === %2; });"
+                   "const drawn = global.get_window_actors().filter(a => { const w = a.meta_window;"
+                   "  return a.visible && w && w.get_monitor() === m && w.get_layer() < 8"
+                   "    && w.showing_on_its_workspace() && !w.minimized; });"
+                   "const top = drawn.length ? drawn[drawn.length - 1].meta_window : null;"
+                   "return !top ? 'none' : (top.get_pid() === %3 && top.is_fullscreen()) ? 'ours'"
+                   "  : 'foreign'; })()")
+            .arg(at.x())
+            .arg(at.y())
+            .arg(::getpid());
+    }
+
+    static QString topOn(const QScreen* screen) { return eval(topScript(screen)); }
+
+    // Records inside the shell, on every restacking, focus change and drawn frame, when
+    // the topmost window on that screen's monitor changes, so that times are the shell's
+    // own and not those of the (slow) calls that would poll it.
+    static bool watchTop(const QScreen* screen)
     {
         const QString script = QStringLiteral(
-            "const d = global.display;"
-            "const m = [...Array(d.get_n_monitors()).keys()].find(i => {"
-            "  const g = d.get_monitor_geometry(i); return g.x === %1 && g.y === %2; });"
-            "const ws = d.sort_windows_by_stacking(d.list_all_windows())"
-            "  .filter(w => w.get_monitor() === m && w.showing_on_its_workspace()"
-            "    && !w.minimized);"
-            "const top = ws[ws.length - 1];"
-            "!top ? 'none' : (top.get_pid() === %3 && top.is_fullscreen()) ? 'ours' : 'foreign'");
-        const QPoint at = screen->geometry().topLeft();
-        return eval(script.arg(at.x()).arg(at.y()).arg(::getpid()));
+            "const GLib = imports.gi.GLib;"
+            "if (global.tavimoWatch) global.tavimoWatch.ids.forEach(([o, id]) => o.disconnect(id));"
+            "const watch = {log: [], ids: []}; global.tavimoWatch = watch;"
+            "const note = () => { const top = %1; const f = global.display.focus_window;"
+            "  const entry = [GLib.get_monotonic_time() / 1000, top,"
+            "    f && f.get_pid() === %2 ? 'ours' : 'other'];"
+            "  const last = watch.log[watch.log.length - 1];"
+            "  if (!last || last[1] !== entry[1] || last[2] !== entry[2]) watch.log.push(entry); };"
+            "watch.ids.push([global.display, global.display.connect('restacked', note)]);"
+            "watch.ids.push([global.display, global.display.connect('notify::focus-window', "
+            "note)]);"
+            "watch.ids.push([global.stage, global.stage.connect('after-paint', note)]);"
+            "note(); 1");
+        return eval(script.arg(topScript(screen)).arg(::getpid())) == QLatin1String("1");
+    }
+
+    static qint64 monotonicMs()
+    {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+    }
+
+    struct TopChange {
+        qint64 atMs; // on the monotonic clock, as QElapsedTimer's
+        QString top;
+        bool focusOurs;
+    };
+    static QList<TopChange> watchedTop()
+    {
+        QList<TopChange> changes;
+        const QJsonArray log =
+            QJsonDocument::fromJson(
+                eval(QStringLiteral("JSON.stringify(global.tavimoWatch.log)")).toUtf8())
+                .array();
+        for (const QJsonValue& entry : log)
+            changes.append({qint64(entry[0].toDouble()), entry[1].toString(),
+                            entry[2].toString() == QLatin1String("ours")});
+        return changes;
     }
 
     // The frame of this process's one window that is not full screen, in global pixels.
@@ -133,11 +188,15 @@ private:
         return gdbus.waitForFinished(10000) && gdbus.exitCode() == 0;
     }
 
-    // Another program's window, full screen or just large, on the primary monitor.
+    // Another program's window, full screen or just large, on the primary monitor; pure
+    // magenta, so that a screenshot tells where it shows.
     static std::unique_ptr<QProcess> foreignWindow(bool fullScreen)
     {
         const QString script = QStringLiteral(
             "imports.gi.versions.Gtk = '3.0'; const Gtk = imports.gi.Gtk; Gtk.init(null);"
+            "const css = new Gtk.CssProvider(); css.load_from_data('* { background: #ff00ff; }');"
+            "Gtk.StyleContext.add_provider_for_screen(imports.gi.Gdk.Screen.get_default(), css,"
+            "  Gtk.STYLE_PROVIDER_PRIORITY_USER);"
             "const w = new Gtk.Window({title: 'Foreign'}); w.set_default_size(1800, 1000);"
             "w.connect('destroy', () => Gtk.main_quit()); w.show_all(); %1 Gtk.main();");
         auto process = std::make_unique<QProcess>();
@@ -251,46 +310,150 @@ private slots:
         QFETCH(bool, fullScreen);
         const QString name = fullScreen ? QStringLiteral("full-screen") : QStringLiteral("large");
         lockByClick();
-        QVERIFY(screenshot(QStringLiteral("gnome-locked.png")));
+        QScreen* const screen = primaryOverlay()->screen();
+        QVERIFY(watchTop(screen));
+        const qint64 started = monotonicMs();
 
         std::unique_ptr<QProcess> other = foreignWindow(fullScreen);
-        QElapsedTimer shown;
         QTRY_VERIFY_WITH_TIMEOUT(foreignShown(), 10000);
-        shown.start();
-        // Each look at the stacking order takes the shell a moment: polled, not waited on.
-        QString top;
-        // The lock may end meanwhile (the guard giving up), taking the overlays with it.
-        while (primaryOverlay() &&
-               (top = topOn(primaryOverlay()->screen())) != QLatin1String("ours") &&
-               shown.elapsed() < 3000)
-            QTest::qWait(20);
-        const qint64 backAfter = shown.elapsed();
-        qInfo("%s: the overlay was in front again %lld ms after the window showed; locked %d, "
-              "focus %s, capsule %s, stack %s",
-              qPrintable(name), backAfter, m_controller->blocker().isActive(),
-              QGuiApplication::focusWindow() ? "ours" : "elsewhere",
-              qPrintable(m_controller->permissionStatus()->title()),
-              qPrintable(eval(QStringLiteral(
-                  "JSON.stringify(global.display.sort_windows_by_stacking(global.display.list_all_"
-                  "windows()).map(w => [w.get_title(), w.get_pid(), w.get_monitor(), "
-                  "w.is_fullscreen(), w.has_focus(), w.get_layer ? w.get_layer() : -1]))"))));
-        QCOMPARE(top, QStringLiteral("ours"));
+        // When the other window was first drawn on top, and when ours was again after it.
+        qint64 coveredAt = -1;
+        qint64 backAt = -1;
+        QList<TopChange> log;
+        QElapsedTimer waited;
+        waited.start();
+        do {
+            QTest::qWait(200);
+            log = watchedTop();
+            coveredAt = backAt = -1;
+            for (const TopChange& change : log) {
+                if (coveredAt < 0 && change.top != QLatin1String("ours"))
+                    coveredAt = change.atMs;
+                else if (coveredAt >= 0 && backAt < 0 && change.top == QLatin1String("ours"))
+                    backAt = change.atMs;
+            }
+        } while ((coveredAt < 0 || backAt < 0) && waited.elapsed() < 3000);
+        QString trace;
+        for (const TopChange& change : log)
+            trace += QStringLiteral(" %1:%2/%3")
+                         .arg(change.atMs - started)
+                         .arg(change.top, change.focusOurs ? QStringLiteral("focus ours")
+                                                           : QStringLiteral("focus other"));
+        // Never drawn on top at all is the best outcome there is.
+        const qint64 backAfter = coveredAt < 0 ? 0 : backAt < 0 ? -1 : backAt - coveredAt;
+        qInfo("%s: in front again %lld ms after it was covered; changes (ms from the start):%s",
+              qPrintable(name), backAfter, qPrintable(trace));
+        QVERIFY2(backAfter >= 0, "the overlay with the Unlock button stayed covered");
         QCOMPARE_LE(backAfter, 1000);
         QVERIFY(m_controller->blocker().isActive());
-        QTest::qWait(300); // drawn
-        QVERIFY(screenshot(QStringLiteral("gnome-%1-window-during-lock.png").arg(name)));
-        // Where the shell leaves the focus with the other window, the overlay is shown
-        // afresh a few times and then the lock ends, saying why: either way is a way out.
-        if (m_controller->blocker().isActive())
-            QVERIFY(click(unlockButtonCentre()));
-        QTRY_VERIFY_WITH_TIMEOUT(!m_controller->blocker().isActive(), 5000);
-        QTRY_COMPARE(m_service.lockState(), QStringLiteral("released"));
-        const QString capsule = m_controller->permissionStatus()->title();
-        qInfo("%s: unlocked; the capsule says \"%s\"", qPrintable(name), qPrintable(capsule));
-        QVERIFY(capsule == QLatin1String("Accessibility access is ready") ||
-                capsule == QLatin1String("Unlocked: a window came in front"));
+
+        // It stays in front, and the picture shows it: no pixel of the other window
+        // (pure magenta) on that monitor. Ours is translucent: what shows through is mixed.
+        QTest::qWait(300);
+        QCOMPARE(topOn(screen), QStringLiteral("ours"));
+        const QString shot = QStringLiteral("gnome-%1-window-during-lock.png").arg(name);
+        QVERIFY(screenshot(shot));
+        const QImage picture(artifact(shot));
+        QVERIFY(!picture.isNull());
+        int magenta = 0;
+        const QRect monitor = screen->geometry().intersected(picture.rect());
+        for (int y = monitor.top(); y <= monitor.bottom(); y += 4)
+            for (int x = monitor.left(); x <= monitor.right(); x += 4) {
+                const QColor c = picture.pixelColor(x, y);
+                magenta += c.red() > 240 && c.green() < 16 && c.blue() > 240;
+            }
+        QCOMPARE(magenta, 0);
+
+        unlockByClick();
+        QCOMPARE(m_controller->permissionStatus()->title(),
+                 QStringLiteral("Accessibility access is ready"));
         other->kill();
         other->waitForFinished();
+    }
+
+    // A click on the other monitor's overlay takes the focus there; the one with the
+    // button gets it back (and with it its place in front) within a second.
+    void aClickOnTheOtherScreenGivesTheFocusBack()
+    {
+        lockByClick();
+        OverlayWindow* other = nullptr;
+        for (OverlayWindow* overlay : m_controller->overlays())
+            if (!overlay->isPrimaryDisplay())
+                other = overlay;
+        QVERIFY(other);
+        const OverlayWindow* before = primaryOverlay();
+        QVERIFY(click(other->screen()->geometry().center() + QPoint(0, 300)));
+        QElapsedTimer clicked;
+        clicked.start();
+        QTRY_VERIFY_WITH_TIMEOUT(QGuiApplication::focusWindow() != primaryOverlay()->windowHandle(),
+                                 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::focusWindow(), primaryOverlay()->windowHandle(),
+                                  1000);
+        qInfo("the focus came back %lld ms after the click, %s", clicked.elapsed(),
+              primaryOverlay() == before ? "asked for" : "on a fresh overlay");
+        QCOMPARE(topOn(primaryOverlay()->screen()), QStringLiteral("ours"));
+        unlockByClick();
+    }
+
+    // GNOME's launcher passes a startup-notification id, not an activation token: a second
+    // launch with one brings the first one's window in front of the window that has the
+    // focus, also when that window was minimised.
+    void aSecondLaunchBringsTheWindowToTheFront()
+    {
+        const auto focusPid = [] {
+            return eval(QStringLiteral("const f = global.display.focus_window;"
+                                       "f ? '' + f.get_pid() : 'none'"));
+        };
+        QProcess first;
+        first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        first.start(QStringLiteral(TAVIMO_APP_PATH), {});
+        QVERIFY(first.waitForStarted());
+        const QString pid = QString::number(first.processId());
+        QTRY_COMPARE_WITH_TIMEOUT(focusPid(), pid, 10000);
+        QVERIFY(!eval(QStringLiteral("global.display.focus_window.minimize(); 1")).isNull());
+        std::unique_ptr<QProcess> other = foreignWindow(false);
+        QTRY_VERIFY_WITH_TIMEOUT(foreignShown(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(focusPid() != pid && focusPid() != QLatin1String("none"), 5000);
+
+        const QString token = eval(QStringLiteral(
+            "const Gio = imports.gi.Gio; global.create_app_launch_context("
+            "global.display.get_current_time_roundtrip(), -1)"
+            ".get_startup_notify_id(Gio.AppInfo.create_from_commandline('tavimo', 'Tavimo',"
+            " Gio.AppInfoCreateFlags.NONE), [])"));
+        QVERIFY(!token.isEmpty());
+        QProcess second;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DESKTOP_STARTUP_ID"), token);
+        environment.remove(QStringLiteral("XDG_ACTIVATION_TOKEN"));
+        second.setProcessEnvironment(environment);
+        second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        second.start(QStringLiteral(TAVIMO_APP_PATH), {});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitCode(), 0); // handed over to the first
+        QTRY_COMPARE_WITH_TIMEOUT(focusPid(), pid, 3000);
+        QTest::qWait(300); // drawn
+        QVERIFY(screenshot(QStringLiteral("gnome-second-launch.png")));
+        first.terminate();
+        QVERIFY(first.waitForFinished(5000));
+        other->kill();
+        other->waitForFinished();
+    }
+
+    // Qt's own title bar on GNOME draws a maximise button whatever the window's flags: a
+    // click on it leaves the fixed-size window as and where it was.
+    void theMaximiseButtonLeavesTheWindowAsItIs()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(!mainFrame().isNull(), 5000);
+        QTest::qWait(1000); // the shell's animation of a new window ends
+        const QRect before = mainFrame();
+        QWindow* window = m_controller->window()->windowHandle();
+        QVERIFY(click(before.topLeft() +
+                      QPoint(before.width() - 40, window->frameMargins().top() / 2)));
+        QTest::qWait(1000);
+        QVERIFY(screenshot(QStringLiteral("gnome-maximise-clicked.png")));
+        QCOMPARE(mainFrame(), before);
+        QVERIFY(!(window->windowStates() & Qt::WindowMaximized));
+        QCOMPARE(m_controller->window()->size(), m_controller->window()->minimumSize());
     }
 
     // The Unlock card goes where the main window is, the second monitor here.

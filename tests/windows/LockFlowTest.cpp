@@ -4,9 +4,11 @@
 
 #include "ui/FocusAwareButton.h"
 #include "ui/GlassButton.h"
+#include "windows/BreathingIcon.h"
 #include "windows/MainWindowController.h"
 #include "windows/OverlayWindow.h"
 
+#include <QSequentialAnimationGroup>
 #include <QElapsedTimer>
 #include <QScreen>
 #include <QStyleHints>
@@ -286,6 +288,21 @@ private slots:
         QVERIFY(m_controller->overlayGuard().isWatching());
         QTRY_COMPARE(QGuiApplication::focusWindow(),
                      m_controller->overlays().first()->windowHandle());
+        // Nothing animates there: it could hold up the next fresh showing.
+        for (OverlayWindow* overlay : m_controller->overlays())
+            for (BreathingIcon* icon : overlay->findChildren<BreathingIcon*>())
+                QVERIFY(!icon->breathingAnimation() ||
+                        icon->breathingAnimation()->state() != QAbstractAnimation::Running);
+        // Clicks on the other screen's overlay, however many, take the focus back there
+        // without ending the lock.
+        for (int click = 0; click < OverlayGuard::kMaxTries + 1; ++click) {
+            m_controller->overlays().last()->activateWindow();
+            QTRY_COMPARE(QGuiApplication::focusWindow(),
+                         m_controller->overlays().last()->windowHandle());
+            QTRY_COMPARE(QGuiApplication::focusWindow(),
+                         m_controller->overlays().first()->windowHandle());
+        }
+        QVERIFY(m_controller->blocker().isActive());
 
         QWidget other;
         other.resize(600, 400);
