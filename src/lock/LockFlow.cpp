@@ -77,15 +77,8 @@ std::function<void()> MainWindowController::unlockCallback()
 {
     const QPointer<MainWindowController> self(this);
     return [self] {
-        if (!self)
-            return;
-        // The button appears under the pointer: the second click of a double-click on
-        // "Lock keyboard" would land on it.
-        if (self->m_lockedSince.isValid() &&
-            self->m_lockedSince.elapsed() <
-                QGuiApplication::styleHints()->mouseDoubleClickInterval())
-            return;
-        self->unlock();
+        if (self)
+            self->unlock();
     };
 }
 
@@ -111,7 +104,10 @@ void MainWindowController::presentLockedOverlays()
     for (QScreen* screen : covered)
         built.emplace_back(new OverlayWindow(screen, unlockCallback(), screen == main));
     m_overlays = std::move(built);
-    m_lockedSince.start();
+    // The button appears under the pointer: the second click of a double-click on
+    // "Lock keyboard" would land on it.
+    for (const OverlayPtr& overlay : m_overlays)
+        overlay->ignorePointerPressesFor(QGuiApplication::styleHints()->mouseDoubleClickInterval());
 
     for (const OverlayPtr& overlay : m_overlays)
         overlay->orderFrontRegardless();
@@ -177,7 +173,6 @@ void MainWindowController::endLockByPlatform(const QString& why)
 void MainWindowController::unlock()
 {
     m_overlayGuard.stop();
-    m_lockedSince.invalidate();
     followScreens(false);
     const bool wasLocked = m_blocker.isActive() || !m_overlays.empty();
     m_blocker.stop();

@@ -10,7 +10,6 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include <functional>
@@ -112,9 +111,6 @@ private:
     // From a lock the platform ended until the next click on the lock button.
     bool m_lockEndedByPlatform = false;
     QString m_lockEndedWhy;
-    // Since the lock started: a click on Unlock within the double-click interval is the
-    // second half of the double-click that locked.
-    QElapsedTimer m_lockedSince;
     OverlayGuard m_overlayGuard;
     std::function<QList<QScreen*>()> m_screensForTesting;
     QMetaObject::Connection m_screenAdded;

@@ -156,6 +156,8 @@ void OverlayWindow::buildContent(std::function<void()> onUnlock)
         unlock->button()->setAccessibleDescription(
             QStringLiteral("Keys are locked: click it with the mouse or touchpad."));
         unlock->onClick = std::move(onUnlock);
+        m_unlockButton = unlock->button();
+        m_unlockButton->installEventFilter(this);
         placeCentred(*unlock, centreX, messageLabel->geometry().bottom() + 1 + 28,
                      unlock->sizeHint().expandedTo({236, 52}));
 
@@ -250,6 +252,22 @@ void OverlayWindow::showKeyboardHeld(bool held)
         label->adjustSize();
         label->move(centreX - label->width() / 2, label->y());
     }
+}
+
+void OverlayWindow::ignorePointerPressesFor(int ms)
+{
+    m_pointerPressesIgnored.setRemainingTime(ms);
+}
+
+bool OverlayWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // A button that never saw the press does not click on the release.
+    if (watched == m_unlockButton &&
+        (event->type() == QEvent::MouseButtonPress ||
+         event->type() == QEvent::MouseButtonDblClick) &&
+        !m_pointerPressesIgnored.hasExpired())
+        return true;
+    return QWidget::eventFilter(watched, event);
 }
 
 OverlayWindow::~OverlayWindow()

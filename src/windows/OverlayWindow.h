@@ -2,6 +2,7 @@
 
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QImage>
 #include <QPointer>
 #include <QScreen>
@@ -56,8 +57,13 @@ public:
     // while the lock lasts (keys type then, though the overlay is still up).
     void showKeyboardHeld(bool held);
 
+    // Presses of a mouse or touchpad on the unlock button do nothing for the next ms
+    // milliseconds. Keyboard and accessibility activation are not held back.
+    void ignorePointerPressesFor(int ms);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // Every click that misses the button is taken here and does nothing.
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -71,6 +77,8 @@ private:
     const bool m_isPrimaryDisplay;
     const QPointer<QScreen> m_coveredScreen;
     GlassPanel* m_card = nullptr;
+    QPointer<QWidget> m_unlockButton;
+    QDeadlineTimer m_pointerPressesIgnored{0};
     bool m_isTranslucent = false;
     QImage m_snapshot; // blurred and shrunk
     QImage m_backdrop; // the snapshot under the tint and the scrim; drawn stretched
