@@ -7,6 +7,7 @@
 
 #include "platform/Platform.h"
 #include "ui/InfoPill.h"
+#include "ui/PointerPressGuard.h"
 #include "windows/OverlayWindow.h"
 
 #include <QGuiApplication>
@@ -104,10 +105,13 @@ void MainWindowController::presentLockedOverlays()
     for (QScreen* screen : covered)
         built.emplace_back(new OverlayWindow(screen, unlockCallback(), screen == main));
     m_overlays = std::move(built);
-    // The button appears under the pointer: the second click of a double-click on
-    // "Lock keyboard" would land on it.
+    // The second click of a double-click on "Lock keyboard" lands on the Unlock button
+    // that appears under the pointer, or on the lock button again if no overlay is up yet.
+    const int secondClick = QGuiApplication::styleHints()->mouseDoubleClickInterval();
     for (const OverlayPtr& overlay : m_overlays)
-        overlay->ignorePointerPressesFor(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+        overlay->ignorePointerPressesFor(secondClick);
+    if (m_lockPressGuard)
+        m_lockPressGuard->holdBackFor(secondClick);
 
     for (const OverlayPtr& overlay : m_overlays)
         overlay->orderFrontRegardless();
@@ -173,6 +177,8 @@ void MainWindowController::endLockByPlatform(const QString& why)
 void MainWindowController::unlock()
 {
     m_overlayGuard.stop();
+    if (m_lockPressGuard)
+        m_lockPressGuard->holdBackFor(0); // the next click on "Lock keyboard" locks at once
     followScreens(false);
     const bool wasLocked = m_blocker.isActive() || !m_overlays.empty();
     m_blocker.stop();

@@ -17,6 +17,7 @@
 #include <vector>
 
 class OverlayWindow;
+class PointerPressGuard;
 class QScreen;
 class QWidget;
 
@@ -105,6 +106,7 @@ private:
     KeyboardBlocker m_blocker;
     std::vector<OverlayPtr> m_overlays;
     QPointer<GlassButton> m_lockButton;
+    QPointer<PointerPressGuard> m_lockPressGuard;
     QPointer<InfoPill> m_permissionStatus;
     QPointer<QTimer> m_permissionPollTimer;
     bool m_permissionRequestInFlight = false;

@@ -11,6 +11,7 @@
 #include "ui/GlassButton.h"
 #include "ui/GlassPanel.h"
 #include "ui/Palette.h"
+#include "ui/PointerPressGuard.h"
 #include "ui/SystemColor.h"
 #include "windows/BlurredBackdrop.h"
 #include "windows/BreathingIcon.h"
@@ -156,8 +157,7 @@ void OverlayWindow::buildContent(std::function<void()> onUnlock)
         unlock->button()->setAccessibleDescription(
             QStringLiteral("Keys are locked: click it with the mouse or touchpad."));
         unlock->onClick = std::move(onUnlock);
-        m_unlockButton = unlock->button();
-        m_unlockButton->installEventFilter(this);
+        m_unlockPressGuard = new PointerPressGuard(*unlock->button());
         placeCentred(*unlock, centreX, messageLabel->geometry().bottom() + 1 + 28,
                      unlock->sizeHint().expandedTo({236, 52}));
 
@@ -256,18 +256,8 @@ void OverlayWindow::showKeyboardHeld(bool held)
 
 void OverlayWindow::ignorePointerPressesFor(int ms)
 {
-    m_pointerPressesIgnored.setRemainingTime(ms);
-}
-
-bool OverlayWindow::eventFilter(QObject* watched, QEvent* event)
-{
-    // A button that never saw the press does not click on the release.
-    if (watched == m_unlockButton &&
-        (event->type() == QEvent::MouseButtonPress ||
-         event->type() == QEvent::MouseButtonDblClick) &&
-        !m_pointerPressesIgnored.hasExpired())
-        return true;
-    return QWidget::eventFilter(watched, event);
+    if (m_unlockPressGuard)
+        m_unlockPressGuard->holdBackFor(ms);
 }
 
 OverlayWindow::~OverlayWindow()

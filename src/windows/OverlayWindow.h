@@ -2,7 +2,6 @@
 
 #pragma once
 
-#include <QDeadlineTimer>
 #include <QImage>
 #include <QPointer>
 #include <QScreen>
@@ -11,6 +10,7 @@
 #include <functional>
 
 class GlassPanel;
+class PointerPressGuard;
 
 // Covers one screen while the keyboard is locked: a borderless window over the
 // screen's whole geometry, above every other window, that dims and blurs what lies
@@ -63,7 +63,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     // Every click that misses the button is taken here and does nothing.
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -77,8 +76,7 @@ private:
     const bool m_isPrimaryDisplay;
     const QPointer<QScreen> m_coveredScreen;
     GlassPanel* m_card = nullptr;
-    QPointer<QWidget> m_unlockButton;
-    QDeadlineTimer m_pointerPressesIgnored{0};
+    QPointer<PointerPressGuard> m_unlockPressGuard; // on the primary overlay
     bool m_isTranslucent = false;
     QImage m_snapshot; // blurred and shrunk
     QImage m_backdrop; // the snapshot under the tint and the scrim; drawn stretched
