@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // The longest stall of the main thread while a lock is shown and the Wayland compositor
-// stops answering: the real windows and desktop layer, locked through a stand-in
+// stops answering: the real windows and Wayland desktop layer, locked through a stand-in
 // keyboard-lock service; the compositor is stopped (SIGSTOP) for a while and resumed.
 // Also the longest silence of the heartbeat that the service saw meanwhile. Run as
 //   tests/support/with-sway.sh tests/support/with-bus.sh --system StoppedCompositorBench [rounds]
 //   [stop-ms]
-// The compositor is the sway named by SWAYSOCK (sway-ipc.UID.PID.sock).
+// The compositor is the sway named by SWAYSOCK (sway-ipc.UID.PID.sock). With
+// TAVIMO_ARTIFACTS_DIR set, screenshots of the lock before and after the last stop go there.
 #include "BenchStats.h"
 
 #include "lock/KeyboardBlocker.h"
 #include "platform/Platform.h"
-#include "platform/linux/LinuxDesktop.h"
 #include "platform/lockd/LockServiceKeyboardAccess.h"
 #include "support/FakeLockServiceProcess.h"
 #include "ui/FocusAwareButton.h"
@@ -22,7 +22,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -126,8 +128,7 @@ int main(int argc, char** argv)
         return 1;
     }
     platform::LockServiceKeyboardAccess access;
-    platform::LinuxDesktop desktop;
-    platform::overrideForTesting(&access, &desktop);
+    platform::overrideForTesting(&access, nullptr); // the program's own desktop layer
     QElapsedTimer waited;
     waited.start();
     while (!access.isProcessTrusted() && waited.elapsed() < 5000)
@@ -140,7 +141,7 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("overlay icon breathing: %s\n",
-                desktop.prefersReducedMotion() ? "no (reduced motion)" : "yes");
+                platform::desktop().prefersReducedMotion() ? "no (reduced motion)" : "yes");
 
     BenchStats before;
     BenchStats during;
@@ -166,6 +167,10 @@ int main(int argc, char** argv)
         before.add(std::chrono::milliseconds(meter.longestMs()));
         const int framesBefore = std::exchange(icon.frames, 0);
 
+        if (const QString dir = qEnvironmentVariable("TAVIMO_ARTIFACTS_DIR");
+            !dir.isEmpty() && round == rounds - 1)
+            QProcess::execute(QStringLiteral("grim"),
+                              {QDir(dir).filePath(QStringLiteral("before-the-stop.png"))});
         const QList<int> beatsBefore = service.heartbeats();
         const int stopAt = beatsBefore.isEmpty() ? 0 : beatsBefore.last();
         std::atomic<bool> resumed{false};
@@ -187,6 +192,11 @@ int main(int argc, char** argv)
         meter.restart();
         QTest::qWait(2000);
         const qint64 stalledAfter = meter.longestMs();
+        // What the outputs show once the compositor runs again, for a look.
+        if (const QString dir = qEnvironmentVariable("TAVIMO_ARTIFACTS_DIR");
+            !dir.isEmpty() && round == rounds - 1)
+            QProcess::execute(QStringLiteral("grim"),
+                              {QDir(dir).filePath(QStringLiteral("after-the-stop.png"))});
         after.add(std::chrono::milliseconds(stalledAfter));
         const qint64 gap = longestHeartbeatGap(service.heartbeats(), stopAt, stopAt + stopMs);
         heartbeat.add(std::chrono::milliseconds(gap));
