@@ -7,6 +7,7 @@
 
 #include "platform/Platform.h"
 #include "ui/InfoPill.h"
+#include "ui/PointerPressGuard.h"
 #include "windows/OverlayWindow.h"
 
 #include <QGuiApplication>
@@ -77,15 +78,8 @@ std::function<void()> MainWindowController::unlockCallback()
 {
     const QPointer<MainWindowController> self(this);
     return [self] {
-        if (!self)
-            return;
-        // The button appears under the pointer: the second click of a double-click on
-        // "Lock keyboard" would land on it.
-        if (self->m_lockedSince.isValid() &&
-            self->m_lockedSince.elapsed() <
-                QGuiApplication::styleHints()->mouseDoubleClickInterval())
-            return;
-        self->unlock();
+        if (self)
+            self->unlock();
     };
 }
 
@@ -111,7 +105,13 @@ void MainWindowController::presentLockedOverlays()
     for (QScreen* screen : covered)
         built.emplace_back(new OverlayWindow(screen, unlockCallback(), screen == main));
     m_overlays = std::move(built);
-    m_lockedSince.start();
+    // The second click of a double-click on "Lock keyboard" lands on the Unlock button
+    // that appears under the pointer, or on the lock button again if no overlay is up yet.
+    const int secondClick = QGuiApplication::styleHints()->mouseDoubleClickInterval();
+    for (const OverlayPtr& overlay : m_overlays)
+        overlay->ignorePointerPressesFor(secondClick);
+    if (m_lockPressGuard)
+        m_lockPressGuard->holdBackFor(secondClick);
 
     // The one with the button last: where each window shown takes the focus (GNOME), it
     // ends up with it.
@@ -182,7 +182,8 @@ void MainWindowController::endLockByPlatform(const QString& why)
 void MainWindowController::unlock()
 {
     m_overlayGuard.stop();
-    m_lockedSince.invalidate();
+    if (m_lockPressGuard)
+        m_lockPressGuard->holdBackFor(0); // the next click on "Lock keyboard" locks at once
     followScreens(false);
     const bool wasLocked = m_blocker.isActive() || !m_overlays.empty();
     m_blocker.stop();

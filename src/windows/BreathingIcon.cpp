@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QSequentialAnimationGroup>
+#include <QWindow>
 
 BreathingIcon::BreathingIcon(std::optional<QIcon> icon, QWidget* parent)
     : QWidget(parent), m_icon(std::move(icon))
@@ -35,6 +36,7 @@ void BreathingIcon::startBreathing()
     addLeg(kPeakScale, 1.0);
     m_animation->setLoopCount(-1);
     m_animation->start();
+    followExposure();
 }
 
 void BreathingIcon::setScale(qreal scale)
@@ -42,7 +44,49 @@ void BreathingIcon::setScale(qreal scale)
     if (qFuzzyCompare(scale, m_scale))
         return;
     m_scale = scale;
+    // Every frame costs a buffer of the compositor's. On Wayland Qt waits on the main
+    // thread for a free one, and a compositor that stops answering keeps them all; Qt
+    // calls the window unexposed 100 ms into such a silence, and the breathing pauses
+    // then. At this pace only a frame or two come before that, each step a fraction of
+    // a pixel.
+    if (m_sinceFrame.isValid() && m_sinceFrame.elapsed() < kFrameIntervalMs)
+        return;
+    m_sinceFrame.start();
     update();
+}
+
+void BreathingIcon::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    followExposure(); // the native window may be new
+}
+
+bool BreathingIcon::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_watchedWindow && event->type() == QEvent::Expose)
+        followExposure();
+    return QWidget::eventFilter(watched, event);
+}
+
+// Breathes only while its window is exposed: nothing is drawn into a window that nobody
+// sees, nor into one whose compositor has stopped taking frames.
+void BreathingIcon::followExposure()
+{
+    QWindow* const handle = window()->windowHandle();
+    if (handle != m_watchedWindow) {
+        if (m_watchedWindow)
+            m_watchedWindow->removeEventFilter(this);
+        m_watchedWindow = handle;
+        if (handle)
+            handle->installEventFilter(this);
+    }
+    if (!m_animation)
+        return;
+    const bool exposed = handle && handle->isExposed();
+    if (exposed && m_animation->state() == QAbstractAnimation::Paused)
+        m_animation->resume();
+    else if (!exposed && m_animation->state() == QAbstractAnimation::Running)
+        m_animation->pause();
 }
 
 void BreathingIcon::paintEvent(QPaintEvent*)

@@ -8,10 +8,12 @@
 #include "platform/Platform.h"
 #include "ui/AccessibleTree.h"
 #include "ui/AppIcon.h"
+#include "ui/FocusAwareButton.h"
 #include "ui/GlassButton.h"
 #include "ui/GlassPanel.h"
 #include "ui/InfoPill.h"
 #include "ui/Palette.h"
+#include "ui/PointerPressGuard.h"
 #include "ui/SystemColor.h"
 #include "windows/BackgroundDrag.h"
 #include "windows/BreathingIcon.h"
@@ -132,6 +134,7 @@ void MainWindowController::buildUI()
             self->lockButtonClicked();
     };
     m_lockButton = lock;
+    m_lockPressGuard = new PointerPressGuard(*lock->button());
 
     auto* link = new LinkButton(QStringLiteral("dev ") + DeveloperSite::kHost,
                                 UiFont::system(10.5, QFont::Medium),

@@ -10,7 +10,6 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include <functional>
@@ -18,6 +17,7 @@
 #include <vector>
 
 class OverlayWindow;
+class PointerPressGuard;
 class QScreen;
 class QWidget;
 
@@ -113,15 +113,13 @@ private:
     KeyboardBlocker m_blocker;
     std::vector<OverlayPtr> m_overlays;
     QPointer<GlassButton> m_lockButton;
+    QPointer<PointerPressGuard> m_lockPressGuard;
     QPointer<InfoPill> m_permissionStatus;
     QPointer<QTimer> m_permissionPollTimer;
     bool m_permissionRequestInFlight = false;
     // From a lock the platform ended until the next click on the lock button.
     bool m_lockEndedByPlatform = false;
     QString m_lockEndedWhy;
-    // Since the lock started: a click on Unlock within the double-click interval is the
-    // second half of the double-click that locked.
-    QElapsedTimer m_lockedSince;
     OverlayGuard m_overlayGuard;
     std::function<QList<QScreen*>()> m_screensForTesting;
     QMetaObject::Connection m_screenAdded;

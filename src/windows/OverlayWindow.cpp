@@ -11,6 +11,7 @@
 #include "ui/GlassButton.h"
 #include "ui/GlassPanel.h"
 #include "ui/Palette.h"
+#include "ui/PointerPressGuard.h"
 #include "ui/SystemColor.h"
 #include "windows/BlurredBackdrop.h"
 #include "windows/BreathingIcon.h"
@@ -156,6 +157,7 @@ void OverlayWindow::buildContent(std::function<void()> onUnlock)
         unlock->button()->setAccessibleDescription(
             QStringLiteral("Keys are locked: click it with the mouse or touchpad."));
         unlock->onClick = std::move(onUnlock);
+        m_unlockPressGuard = new PointerPressGuard(*unlock->button());
         placeCentred(*unlock, centreX, messageLabel->geometry().bottom() + 1 + 28,
                      unlock->sizeHint().expandedTo({236, 52}));
 
@@ -250,6 +252,12 @@ void OverlayWindow::showKeyboardHeld(bool held)
         label->adjustSize();
         label->move(centreX - label->width() / 2, label->y());
     }
+}
+
+void OverlayWindow::ignorePointerPressesFor(int ms)
+{
+    if (m_unlockPressGuard)
+        m_unlockPressGuard->holdBackFor(ms);
 }
 
 OverlayWindow::~OverlayWindow()

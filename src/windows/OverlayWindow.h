@@ -10,6 +10,7 @@
 #include <functional>
 
 class GlassPanel;
+class PointerPressGuard;
 
 // Covers one screen while the keyboard is locked: a borderless window over the
 // screen's whole geometry, above every other window, that dims and blurs what lies
@@ -56,6 +57,10 @@ public:
     // while the lock lasts (keys type then, though the overlay is still up).
     void showKeyboardHeld(bool held);
 
+    // Presses of a mouse or touchpad on the unlock button do nothing for the next ms
+    // milliseconds. Keyboard and accessibility activation are not held back.
+    void ignorePointerPressesFor(int ms);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     // Every click that misses the button is taken here and does nothing.
@@ -71,6 +76,7 @@ private:
     const bool m_isPrimaryDisplay;
     const QPointer<QScreen> m_coveredScreen;
     GlassPanel* m_card = nullptr;
+    QPointer<PointerPressGuard> m_unlockPressGuard; // on the primary overlay
     bool m_isTranslucent = false;
     QImage m_snapshot; // blurred and shrunk
     QImage m_backdrop; // the snapshot under the tint and the scrim; drawn stretched

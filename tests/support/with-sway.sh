@@ -73,6 +73,9 @@ fi
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do
+        # runuser stops itself when its sway is stopped (a bench does that) and stays
+        # stopped after sway goes on: wake it, or it never hears the TERM.
+        kill -CONT "$pid" 2>/dev/null
         kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
     done
     if [ -n "${TAVIMO_ARTIFACTS_DIR:-}" ] && mkdir -p "$TAVIMO_ARTIFACTS_DIR"; then

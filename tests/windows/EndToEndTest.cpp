@@ -14,6 +14,7 @@
 #include <QLinearGradient>
 #include <QProcess>
 #include <QScreen>
+#include <QStyleHints>
 #include <QtTest>
 
 #include <cstdlib>
@@ -93,8 +94,9 @@ private:
 
 // On a two-monitor X server: first screenshots of the main window and both overlays in
 // this process, in the light and the dark appearance; then the real program, whose main
-// window comes up active, where a click on "Lock keyboard" keeps every key from a focused
-// client and covers both monitors, a click on "Unlock keyboard" gives the keys back and
+// window comes up active, where a double-click on "Lock keyboard" keeps every key from a
+// focused client and covers both monitors (its second click, on "Unlock keyboard", does
+// not unlock), a click on "Unlock keyboard" gives the keys back and
 // leaves the main window where it was, and closing the main window ends it with status 0.
 class EndToEndTest : public QObject {
     Q_OBJECT
@@ -268,11 +270,23 @@ private slots:
         QVERIFY(m_clientWindow != m_mainWindow.id);
     }
 
-    void lockingSwallowsEveryKeyAndCoversBothMonitors()
+    void lockingByADoubleClickSwallowsEveryKeyAndCoversBothMonitors()
     {
+        // The main window moved so that "Unlock keyboard" will appear right under the
+        // pointer: the second click of a double-click on "Lock keyboard" lands on it.
+        const QPoint unlockAt = m_left.center() + m_unlockOffset;
+        const QPoint topLeft = unlockAt - m_lockButton;
+        QCOMPARE(xdotool({"windowmove", QString::number(m_mainWindow.id),
+                          QString::number(topLeft.x()), QString::number(topLeft.y())}),
+                 0);
+        QTRY_VERIFY(findMainWindow() && m_mainWindow.geometry.topLeft() == topLeft);
         const QImage unlocked = screenshot(QStringLiteral("e2e-unlocked.png"));
-        click(m_mainWindow.geometry.topLeft() + m_lockButton);
+        QCOMPARE(xdotool({"mousemove", QString::number(unlockAt.x()), QString::number(unlockAt.y()),
+                          "click", "--repeat", "2", "--delay", "120", "1"}),
+                 0);
         QTRY_COMPARE_WITH_TIMEOUT(overlaysShown(), 2, 5000);
+        QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+        QCOMPARE(overlaysShown(), 2);
 
         // The client takes the focus back, as a program being typed into would.
         QCOMPARE(xdotool({"windowfocus", QString::number(m_clientWindow)}), 0);

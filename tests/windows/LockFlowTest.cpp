@@ -8,6 +8,7 @@
 #include "windows/MainWindowController.h"
 #include "windows/OverlayWindow.h"
 
+#include <QAccessible>
 #include <QSequentialAnimationGroup>
 #include <QElapsedTimer>
 #include <QScreen>
@@ -26,7 +27,9 @@ private:
     platform::FakeKeyboardAccess& keyboard() { return m_fake->keyboard; }
     platform::FakeDesktop& desktop() { return m_fake->desktop; }
     PillState capsule() const { return pillState(m_controller->permissionStatus()); }
-    void clickLock() { QTest::mouseClick(m_controller->lockButton()->button(), Qt::LeftButton); }
+    // As the keyboard or a screen reader presses it: a pointer's click within the
+    // double-click interval of a lock would be held back.
+    void clickLock() { m_controller->lockButton()->button()->click(); }
     static GlassButton* unlockButtonOf(OverlayWindow* overlay)
     {
         return overlay->findChild<GlassButton*>(QStringLiteral("unlockButton"));
@@ -176,11 +179,17 @@ private slots:
         QPointer<OverlayWindow> primary = overlays[0];
         QPointer<OverlayWindow> secondary = overlays[1];
         // The second click of a double-click on "Lock keyboard" lands on the button that
-        // appeared under the pointer: it must not unlock.
-        QTest::mouseClick(unlockButtonOf(primary)->button(), Qt::LeftButton);
+        // appeared under the pointer: it must not unlock. A screen reader's press does,
+        // at once.
+        QWidget* unlock = unlockButtonOf(primary)->button();
+        QTest::mouseDClick(unlock, Qt::LeftButton);
+        QTest::mouseClick(unlock, Qt::LeftButton);
+        // Nor on the lock button, where it lands while no overlay is up yet.
+        QTest::mouseClick(m_controller->lockButton()->button(), Qt::LeftButton);
         QVERIFY(m_controller->blocker().isActive());
-        QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval());
-        QTest::mouseClick(unlockButtonOf(primary)->button(), Qt::LeftButton);
+        QAccessibleInterface* pressable = QAccessible::queryAccessibleInterface(unlock);
+        QVERIFY(pressable && pressable->actionInterface());
+        pressable->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         verifyUnlocked();
         QVERIFY(keyboard().count("removeFromMainLoop") >= 1);
         // Hidden at once, deleted only once the click's handling has returned.
@@ -189,11 +198,21 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!primary && !secondary);
 
+        // So does the keyboard at once, and the pointer past the double-click interval.
+        clickLock();
+        QTest::keyClick(unlockButtonOf(m_controller->overlays()[0])->button(), Qt::Key_Space);
+        verifyUnlocked();
+        QTest::mouseClick(m_controller->lockButton()->button(), Qt::LeftButton);
+        QVERIFY(m_controller->blocker().isActive());
+        QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+        QTest::mouseClick(unlockButtonOf(m_controller->overlays()[0])->button(), Qt::LeftButton);
+        verifyUnlocked();
+
         clickLock(); // the next press locks again, and a press while locked unlocks
         QCOMPARE(m_controller->overlays().size(), 2);
         clickLock();
         verifyUnlocked();
-        QCOMPARE(keyboard().count("createTap"), 2);
+        QCOMPARE(keyboard().count("createTap"), 4);
     }
 
     void aLockThePlatformEndsTakesTheOverlaysAwayAndTheCapsuleSaysSo()

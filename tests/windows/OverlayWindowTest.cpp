@@ -14,6 +14,30 @@
 #include <QScreen>
 #include <QSequentialAnimationGroup>
 
+namespace {
+
+// Counts the events of one type that reach a watched object.
+class EventCounter : public QObject {
+public:
+    EventCounter(QObject& watched, QEvent::Type type, int& count) : m_type(type), m_count(count)
+    {
+        watched.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        m_count += event->type() == m_type ? 1 : 0;
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+    int& m_count;
+};
+
+} // namespace
+
 // Both forms of the overlay, its backdrop, its clicks and the icon's breathing.
 class OverlayWindowTest : public QObject {
     Q_OBJECT
@@ -163,18 +187,39 @@ private slots:
         QCOMPARE(m_unlocks, 1);
     }
 
-    void theIconBreathesForeverUnlessMotionIsReduced()
+    void theIconBreathesWhileItsWindowIsSeenUnlessMotionIsReduced()
     {
         const auto overlay = overlayOn(0);
         auto* icon = part<BreathingIcon>(*overlay, "icon");
         QSequentialAnimationGroup* breathe = icon->breathingAnimation();
         QVERIFY(breathe);
-        QCOMPARE(breathe->state(), QAbstractAnimation::Running);
         QCOMPARE(breathe->loopCount(), -1);
+        overlay->orderFrontRegardless();
+        QVERIFY(QTest::qWaitForWindowExposed(overlay.get()));
+        QTRY_COMPARE(breathe->state(), QAbstractAnimation::Running);
         QTRY_VERIFY_WITH_TIMEOUT(icon->scale() > 1.0, 1000);
+
+        // A few frames a second: each one holds a buffer of the compositor's.
+        int frames = 0;
+        EventCounter paints(*icon, QEvent::Paint, frames);
+        QTest::qWait(1000);
+        QVERIFY2(frames >= 3 && frames <= 1000 / BreathingIcon::kFrameIntervalMs + 1,
+                 qPrintable(QString::number(frames)));
+
+        // Held still while the window is not exposed, as when the compositor stops taking
+        // frames; on again when it is.
+        overlay->orderOut();
+        QTRY_COMPARE(breathe->state(), QAbstractAnimation::Paused);
+        const qreal held = icon->scale();
+        QTest::qWait(150);
+        QCOMPARE(icon->scale(), held);
+        overlay->orderFrontRegardless();
+        QTRY_COMPARE(breathe->state(), QAbstractAnimation::Running);
 
         m_fake->desktop.reducedMotion = true;
         const auto still = overlayOn(1);
+        still->orderFrontRegardless();
+        QVERIFY(QTest::qWaitForWindowExposed(still.get()));
         QTest::qWait(50);
         QVERIFY(!part<BreathingIcon>(*still, "icon")->breathingAnimation());
         QCOMPARE(part<BreathingIcon>(*still, "icon")->scale(), 1.0);
