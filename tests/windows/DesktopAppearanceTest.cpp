@@ -2,7 +2,7 @@
 
 // The desktop portal's light/dark preference and animation switch, from a stand-in portal
 // on a private session bus, with GNOME's schema missing (as in a sandbox).
-#include "WindowsTestSupport.h"
+#include "support/WindowsTestSupport.h"
 #include "support/Contrast.h"
 
 #include "platform/DesktopPreferences.h"

@@ -2,7 +2,7 @@
 
 // A locked keyboard holds off idling through the session's screen saver and GNOME's session
 // manager (stand-ins on a private session bus): from the lock to its end, however it ends.
-#include "WindowsTestSupport.h"
+#include "support/WindowsTestSupport.h"
 
 #include "platform/linux/IdleHoldOff.h"
 #include "support/FakeIdleInhibitProcess.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "WindowsTestSupport.h"
+#include "support/WindowsTestSupport.h"
 #include "support/AppearanceSwitch.h"
 #include "ui/ElidedLabel.h"
 

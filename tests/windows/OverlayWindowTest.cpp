@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "WindowsTestSupport.h"
+#include "support/WindowsTestSupport.h"
 #include "support/Contrast.h"
 
 #include "ui/FocusAwareButton.h"
