@@ -39,6 +39,13 @@ void BreathingIcon::startBreathing()
     followExposure();
 }
 
+void BreathingIcon::holdStill()
+{
+    if (m_animation)
+        m_animation->stop();
+    setScale(1.0);
+}
+
 void BreathingIcon::setScale(qreal scale)
 {
     if (qFuzzyCompare(scale, m_scale))

@@ -27,6 +27,8 @@ public:
     explicit BreathingIcon(std::optional<QIcon> icon, QWidget* parent = nullptr);
 
     void startBreathing();
+    // Stops the breathing for good, at rest size.
+    void holdStill();
     // The running animation (out, then back), or null when the icon is still.
     QSequentialAnimationGroup* breathingAnimation() const { return m_animation; }
     qreal scale() const { return m_scale; }

@@ -5,11 +5,9 @@
 #include "platform/Platform.h"
 #include "ui/GlassButton.h"
 #include "ui/InfoPill.h"
-#include "windows/BreathingIcon.h"
 #include "windows/OverlayWindow.h"
 
 #include <QGuiApplication>
-#include <QSequentialAnimationGroup>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -92,11 +90,7 @@ bool MainWindowController::isOwnWindow(const QWindow* window) const
 void MainWindowController::holdOverlaysStill()
 {
     for (const OverlayPtr& overlay : m_overlays)
-        for (BreathingIcon* icon : overlay->findChildren<BreathingIcon*>())
-            if (QAbstractAnimation* breathing = icon->breathingAnimation()) {
-                breathing->stop();
-                icon->setScale(1.0);
-            }
+        overlay->holdStill();
 }
 
 void MainWindowController::setScreensForTesting(std::function<QList<QScreen*>()> screens)

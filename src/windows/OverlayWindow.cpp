@@ -260,6 +260,12 @@ void OverlayWindow::ignorePointerPressesFor(int ms)
         m_unlockPressGuard->holdBackFor(ms);
 }
 
+void OverlayWindow::holdStill()
+{
+    for (BreathingIcon* icon : findChildren<BreathingIcon*>())
+        icon->holdStill();
+}
+
 OverlayWindow::~OverlayWindow()
 {
     if (QWindow* window = windowHandle())

@@ -61,6 +61,9 @@ public:
     // milliseconds. Keyboard and accessibility activation are not held back.
     void ignorePointerPressesFor(int ms);
 
+    // Its icon stops breathing for the rest of its life.
+    void holdStill();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     // Every click that misses the button is taken here and does nothing.
