@@ -13,31 +13,12 @@
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
-for tool in gnome-shell gdbus dbus-run-session dbus-daemon gsettings; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "with-gnome-shell: $tool is not installed (apt-get install gnome-shell)" >&2
-        exit 1
-    fi
-done
-
-as=()
-user=$(id -un)
-if [ "$(id -u)" = 0 ]; then
-    user=tavimo-gnome-test
-    if ! id "$user" >/dev/null 2>&1 &&
-        ! useradd --system --no-create-home --home-dir /nonexistent \
-            --shell /usr/sbin/nologin "$user"; then
-        echo "with-gnome-shell: could not create the user $user" >&2
-        exit 1
-    fi
-    as=(runuser -u "$user" --)
-fi
-
-work=$(mktemp -d)
-chmod 755 "$work"
-mkdir -m 700 "$work/runtime" "$work/home"
-mkdir -m 755 "$work/artifacts" "$work/system"
-chown "$user" "$work/runtime" "$work/home" "$work/artifacts"
+. "$here/test-user.sh"
+need_tools with-gnome-shell "apt-get install gnome-shell" \
+    gnome-shell gdbus dbus-run-session dbus-daemon gsettings
+become_test_user with-gnome-shell tavimo-gnome-test
+make_work_dir
+mkdir -m 755 "$work/system"
 
 bus=
 cleanup() {

@@ -15,31 +15,10 @@
 # SWAYSOCK, and TAVIMO_ARTIFACTS_DIR (a folder of its own, copied back afterwards).
 set -u
 
-for tool in sway swaymsg grim swaybg; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "with-sway: $tool is not installed (apt-get install sway grim swaybg)" >&2
-        exit 1
-    fi
-done
-
-as=()
-user=$(id -un)
-if [ "$(id -u)" = 0 ]; then
-    user=tavimo-wayland-test
-    if ! id "$user" >/dev/null 2>&1 &&
-        ! useradd --system --no-create-home --home-dir /nonexistent \
-            --shell /usr/sbin/nologin "$user"; then
-        echo "with-sway: could not create the user $user" >&2
-        exit 1
-    fi
-    as=(runuser -u "$user" --)
-fi
-
-work=$(mktemp -d)
-chmod 755 "$work"
-mkdir -m 700 "$work/runtime" "$work/home"
-mkdir -m 755 "$work/artifacts"
-chown "$user" "$work/runtime" "$work/home" "$work/artifacts"
+. "$(dirname "$0")/test-user.sh"
+need_tools with-sway "apt-get install sway grim swaybg" sway swaymsg grim swaybg
+become_test_user with-sway tavimo-wayland-test
+make_work_dir
 cat >"$work/host.config" <<'EOF'
 xwayland disable
 default_border none

@@ -23,6 +23,8 @@
 #include <QWindow>
 #include <QtTest>
 
+#include <optional>
+
 #include <sys/types.h>
 #include <time.h>
 #include <unistd.h>
@@ -46,21 +48,35 @@ private:
         return QDir(qEnvironmentVariable("TAVIMO_ARTIFACTS_DIR", QDir::tempPath())).filePath(name);
     }
 
+    // Calls a method of the shell on the session bus; its reply as gdbus prints it, or
+    // nothing when the call failed.
+    static std::optional<QString> callShell(const QString& service, const QString& method,
+                                            const QStringList& arguments)
+    {
+        QString path = QLatin1Char('/') + service;
+        path.replace(QLatin1Char('.'), QLatin1Char('/'));
+        QProcess gdbus;
+        gdbus.start(QStringLiteral("gdbus"),
+                    QStringList{QStringLiteral("call"), QStringLiteral("--session"),
+                                QStringLiteral("-d"), service, QStringLiteral("-o"), path,
+                                QStringLiteral("-m"), service + QLatin1Char('.') + method} +
+                        arguments);
+        if (!gdbus.waitForFinished(10000) || gdbus.exitCode() != 0) {
+            qWarning("%s failed: %s", qPrintable(method), gdbus.readAllStandardError().constData());
+            return std::nullopt;
+        }
+        return QString::fromUtf8(gdbus.readAllStandardOutput()).trimmed();
+    }
+
     // Runs JavaScript in the shell; its result as a string, or a null string on failure.
     static QString eval(const QString& script)
     {
-        QProcess gdbus;
-        gdbus.start(QStringLiteral("gdbus"),
-                    {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("-d"),
-                     QStringLiteral("org.gnome.Shell"), QStringLiteral("-o"),
-                     QStringLiteral("/org/gnome/Shell"), QStringLiteral("-m"),
-                     QStringLiteral("org.gnome.Shell.Eval"), script});
-        if (!gdbus.waitForFinished(10000) || gdbus.exitCode() != 0) {
-            qWarning("Eval failed: %s", gdbus.readAllStandardError().constData());
+        const std::optional<QString> reply =
+            callShell(QStringLiteral("org.gnome.Shell"), QStringLiteral("Eval"), {script});
+        if (!reply)
             return {};
-        }
         // (true, 'result as JSON'), the JSON escaped as a GVariant string
-        const QString out = QString::fromUtf8(gdbus.readAllStandardOutput()).trimmed();
+        const QString& out = *reply;
         if (!out.startsWith(QLatin1String("(true, '")) || !out.endsWith(QLatin1String("')")))
             return {};
         QString json = out.mid(8, out.size() - 10);
@@ -199,32 +215,32 @@ private:
         return changes;
     }
 
-    // The frame of this process's one window that is not full screen, in global pixels.
-    static QRect mainFrame()
+    // The frame of the first window the JavaScript predicate on `w` picks, in global pixels.
+    static QRect frameOf(const QString& predicate)
     {
         const QString script = QStringLiteral(
-            "const w = global.display.list_all_windows().find(w => w.get_pid() === %1"
-            "  && !w.is_fullscreen());"
+            "const w = global.display.list_all_windows().find(w => %1);"
             "const r = w ? w.get_frame_rect() : null;"
             "r ? JSON.stringify({x: r.x, y: r.y, width: r.width, height: r.height}) : ''");
         const QJsonObject r =
-            QJsonDocument::fromJson(eval(script.arg(::getpid())).toUtf8()).object();
+            QJsonDocument::fromJson(eval(script.arg(predicate)).toUtf8()).object();
         if (r.isEmpty())
             return {};
         return {r[QStringLiteral("x")].toInt(), r[QStringLiteral("y")].toInt(),
                 r[QStringLiteral("width")].toInt(), r[QStringLiteral("height")].toInt()};
     }
 
+    // The frame of this process's one window that is not full screen.
+    static QRect mainFrame()
+    {
+        return frameOf(QStringLiteral("w.get_pid() === %1 && !w.is_fullscreen()").arg(::getpid()));
+    }
+
     static bool screenshot(const QString& name)
     {
-        QProcess gdbus;
-        gdbus.start(QStringLiteral("gdbus"),
-                    {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("-d"),
-                     QStringLiteral("org.gnome.Shell.Screenshot"), QStringLiteral("-o"),
-                     QStringLiteral("/org/gnome/Shell/Screenshot"), QStringLiteral("-m"),
-                     QStringLiteral("org.gnome.Shell.Screenshot.Screenshot"),
-                     QStringLiteral("false"), QStringLiteral("false"), artifact(name)});
-        return gdbus.waitForFinished(10000) && gdbus.exitCode() == 0;
+        return callShell(QStringLiteral("org.gnome.Shell.Screenshot"), QStringLiteral("Screenshot"),
+                         {QStringLiteral("false"), QStringLiteral("false"), artifact(name)})
+            .has_value();
     }
 
     // Another program's window, full screen or just large, on the primary monitor; pure
@@ -323,13 +339,9 @@ private slots:
         first.show();
         QVERIFY(QTest::qWaitForWindowExposed(&first));
         QTest::qWait(1000); // the shell's animation of a new window ends
-        const QString centre = eval(QStringLiteral(
-            "const w = global.display.list_all_windows().find(w => w.get_title() === "
-            "'tavimo-test-first-window'); const r = w ? w.get_frame_rect() : null;"
-            "r ? `${Math.round(r.x + r.width / 2)},${Math.round(r.y + r.height / 2)}` : ''"));
-        const QStringList xy = centre.split(QLatin1Char(','));
-        QCOMPARE(xy.size(), 2);
-        QVERIFY(click(QPoint(xy.at(0).toInt(), xy.at(1).toInt())));
+        const QRect frame = frameOf(QStringLiteral("w.get_title() === 'tavimo-test-first-window'"));
+        QVERIFY(!frame.isNull());
+        QVERIFY(click(frame.center()));
         QTest::qWait(500);
     }
 
